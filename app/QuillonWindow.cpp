@@ -1,0 +1,89 @@
+#include "QuillonWindow.h"
+
+#include <Application.h>
+#include <Menu.h>
+#include <MenuItem.h>
+
+#include "Alerts.h"
+#include "CommandCodes.h"
+#include "LineBuffer.h"
+#include "MenuTable.h"
+#include "SettingCommands.h"
+
+BFilePanel* OpenFilePanel = NULL;
+
+QuillonWindow::QuillonWindow(BRect frame)
+	:
+	BWindow(frame, "Quillon Window", B_TITLED_WINDOW, B_NOT_RESIZABLE, B_CURRENT_WORKSPACE)
+{
+	fMenuBar = new BMenuBar(Bounds(), "printer menu_bar", B_FOLLOW_LEFT_RIGHT | B_FOLLOW_TOP,
+		B_ITEMS_IN_ROW, true);
+	AddChild(fMenuBar, NULL);
+
+	for (const MenuTable& table : kMenus) {
+		BMenu* menu = new BMenu(table.title, B_ITEMS_IN_COLUMN);
+		for (int i = 0; i < table.count; i++) {
+			const MenuRow& row = table.rows[i];
+			if (row.label == NULL) {
+				menu->AddSeparatorItem();
+				continue;
+			}
+			menu->AddItem(new BMenuItem(row.label, new BMessage(row.command), row.shortcut, 0));
+		}
+		fMenuBar->AddItem(menu);
+	}
+
+	Show();
+}
+
+QuillonWindow::~QuillonWindow()
+{
+}
+
+// Runs on the window's thread.
+void
+QuillonWindow::MessageReceived(BMessage* message)
+{
+	switch (message->what) {
+		case MFpr:
+			_OpenPrintPanel();
+			break;
+		case MFqu:
+			_Quit();
+			break;
+		default:
+			if (IsAlertOnlyCommand(message->what))
+				ShowNotSupportedAlert();
+			else if (RunSettingCommand(message->what))
+				Show();
+			else
+				BWindow::MessageReceived(message);
+			break;
+	}
+}
+
+// Runs on the window's thread, or on the application's while it quits.
+bool
+QuillonWindow::QuitRequested()
+{
+	be_app->PostMessage(B_QUIT_REQUESTED);
+	return true;
+}
+
+// The panel is not waited for: the files the user confirms reach the
+// application as one refs message, which is the print job.
+void
+QuillonWindow::_OpenPrintPanel()
+{
+	OpenFilePanel = new BFilePanel(B_OPEN_PANEL, NULL, NULL, 0, true, NULL, NULL, false, true);
+	OpenFilePanel->Show();
+}
+
+void
+QuillonWindow::_Quit()
+{
+	// A job writing meanwhile finishes its write first and the output is
+	// closed right after it; no byte is written once it is closed.
+	QuitClosePrinterPort();
+	be_app->PostMessage(B_QUIT_REQUESTED);
+}

@@ -1,0 +1,9 @@
+#include "QuillonApplication.h"
+
+int
+main()
+{
+	QuillonApplication application;
+	application.Run();
+	return 0;
+}

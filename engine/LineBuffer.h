@@ -1,0 +1,61 @@
+// Code strings and the staging buffer. Every byte of printed output is staged
+// here and leaves only through PrintLineBuffer, one write per flush.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+const int32_t kLineBufferSize = 99999;
+
+extern char LineBuffer[kLineBufferSize];
+extern int32_t LineLenght;
+extern int32_t ASC;
+extern int32_t err;
+extern FILE* PrinterPort;
+
+// Stages the bytes of a code string ("1B 40"): one byte per pair of hex digits,
+// one optional space before each pair. A pair cut short by the terminator
+// yields nothing; nothing past the terminator is read.
+void HexToBuffer(const char* codeString);
+
+// Stages the low 8 bits of ASC.
+void WriteOneByte();
+
+// Writes everything staged to PrinterPort with one fwrite and empties the buffer.
+void PrintLineBuffer();
+
+// The bytes a code string stages and the value it leaves in ASC, worked out
+// once so that a code sent at every line end costs a copy, not a parse.
+struct CodeBytes {
+	const char* text = "";
+	uint8_t bytes[128];
+	int32_t count = 0;
+	int32_t lastValue = 0;
+	bool decoded = true;  // false when the string is too long to keep here
+};
+void DecodeCodeString(const char* codeString, CodeBytes& code);
+void StageCode(const CodeBytes& code);
+
+// Stages a run of bytes (the text between line ends) and leaves the last one,
+// sign-extended, in ASC as WriteOneByte would.
+void StageRun(const char* bytes, int32_t count);
+// Stages count copies of one byte.
+void StageRepeated(char byte, int32_t count);
+
+// The staged column of the current line: what is staged now plus what had to be
+// flushed early because the line did not fit in the buffer. Tab stops count it.
+int64_t StagedColumn();
+
+// The output stream is shared with the window's Quit command; these keep it
+// closed exactly once and never written after it is closed.
+typedef FILE* (*port_opener)(const char* path);
+extern port_opener PrinterPortOpener;  // fopen(path, "w") unless the platform sets one
+
+bool OpenPrinterPort(const char* path);  // the print job, at its start
+void ClosePrinterPort();                 // the print job, at its end
+void QuitClosePrinterPort();             // the window's Quit command
+bool PrinterPortClosedByQuit();          // true once Quit closed the job's output
+
+// The first write or close failure since the output was opened, as an errno
+// value; 0 when every byte reached the stream.
+int PrinterPortError();

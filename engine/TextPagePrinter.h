@@ -1,0 +1,22 @@
+// The text page printer: turns the bytes of one file into the byte stream of a
+// text printer, in raw, line-end or full-filter mode.
+#pragma once
+
+#include <cstdint>
+
+extern int32_t LineCount;
+
+// Stages the top-of-page sequence: LoadPaper, then NewLine once per top blank
+// line; LineCount becomes 0.
+void StartNewTextPage();
+
+// Prints FileBuffer[0 .. FileLenght - 1] and the page-eject code.
+void PrintTextPages();
+
+// A file larger than FileBuffer comes in pieces: when the pass reaches the end
+// of the buffer it asks this function, if set, for the next piece, which the
+// function reads into FileBuffer, returning its length (0 at the end of the
+// file). The pass runs on across pieces, so the output is the same as if the
+// whole file had fitted.
+typedef int32_t (*file_piece_reader)();
+extern file_piece_reader ReadNextFilePiece;

@@ -1,0 +1,39 @@
+#include "Activity.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+
+static std::mutex sActivityLock;
+static std::condition_variable sIdle;
+static long sActivity = 0;
+
+void
+activity_begin()
+{
+	std::lock_guard<std::mutex> lock(sActivityLock);
+	sActivity++;
+}
+
+void
+activity_end()
+{
+	std::lock_guard<std::mutex> lock(sActivityLock);
+	if (--sActivity == 0)
+		sIdle.notify_all();
+}
+
+void
+activity_wait_idle()
+{
+	std::unique_lock<std::mutex> lock(sActivityLock);
+	sIdle.wait(lock, [] { return sActivity <= 0; });
+}
+
+bool
+activity_wait_idle_for(int milliseconds)
+{
+	std::unique_lock<std::mutex> lock(sActivityLock);
+	return sIdle.wait_for(lock, std::chrono::milliseconds(milliseconds),
+		[] { return sActivity <= 0; });
+}

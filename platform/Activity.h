@@ -1,0 +1,12 @@
+// The kit counts the work in progress: every message posted and not yet
+// handled, and every start-up not yet finished. An alert that waits for its
+// answer is not work in progress: the program then waits for its user. A user
+// that acts on the program (a script, a test) waits for this count to reach
+// zero before each action, so each action meets a program at rest.
+#pragma once
+
+void activity_begin();
+void activity_end();
+void activity_wait_idle();
+// Waits at most the given milliseconds; returns true when idle.
+bool activity_wait_idle_for(int milliseconds);

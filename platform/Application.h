@@ -1,0 +1,56 @@
+// The application: its looper runs on the thread that calls Run.
+#pragma once
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include <AppDefs.h>
+#include <Looper.h>
+
+class BWindow;
+
+class BApplication : public BLooper {
+public:
+	BApplication(const char* signature);
+	virtual ~BApplication();
+
+	// Runs the message loop on the calling thread; returns once the
+	// application has quit.
+	virtual thread_id Run();
+	virtual void Quit();
+	virtual bool QuitRequested();
+
+	virtual void ReadyToRun();
+	virtual void ArgvReceived(int32 argc, char** argv);
+	virtual void RefsReceived(BMessage* message);
+	virtual void AboutRequested();
+
+	virtual void DispatchMessage(BMessage* message);
+	virtual void MessageReceived(BMessage* message);
+
+	int32 CountWindows() const;
+	BWindow* WindowAt(int32 index) const;
+	const char* Signature() const { return fSignature.c_str(); }
+	bool IsRunning() const;
+
+private:
+	friend class BWindow;
+	void _AddWindow(BWindow* window);
+	void _RemoveWindow(BWindow* window);
+	bool _HasWindow(BWindow* window) const;
+	bool _QuitAllWindows(bool force);
+	void _ReapWindow(BWindow* window);
+	void _PostLaunchRefs();
+
+	std::string fSignature;
+	mutable std::mutex fWindowLock;
+	std::vector<BWindow*> fWindows;
+	bool fRunning;
+	bool fStartupPending;
+};
+
+extern BApplication* be_app;
+
+// The kit's own message telling the application that a window's loop ended.
+const uint32 kWindowGone = '_WGN';

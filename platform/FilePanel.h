@@ -1,0 +1,58 @@
+// The panel in which the user chooses files.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include <Entry.h>
+#include <InterfaceDefs.h>
+#include <Message.h>
+
+class BLooper;
+class BRefFilter;
+
+// Where a panel sends its message; without one it goes to the application.
+class BMessenger {
+public:
+	BMessenger(BLooper* target = NULL) : fTarget(target) {}
+	BLooper* Target() const { return fTarget; }
+
+private:
+	BLooper* fTarget;
+};
+
+class BFilePanel {
+public:
+	BFilePanel(file_panel_mode mode = B_OPEN_PANEL, BMessenger* target = NULL,
+		const entry_ref* directory = NULL, uint32 nodeFlavors = 0,
+		bool allowMultipleSelection = true, BMessage* message = NULL, BRefFilter* filter = NULL,
+		bool modal = false, bool hideWhenDone = true);
+	virtual ~BFilePanel();
+
+	void Show();
+	void Hide();
+	bool IsShowing() const { return fShowing; }
+
+	file_panel_mode PanelMode() const { return fMode; }
+	bool AllowsMultipleSelection() const { return fAllowMultiple; }
+	bool IsModal() const { return fModal; }
+	bool HidesWhenDone() const { return fHideWhenDone; }
+	const char* Directory() const { return fDirectory.c_str(); }
+
+	// Called by the backend when the user confirms files or cancels. The
+	// selection goes out as one message with a "refs" entry per file.
+	void _Confirm(const std::vector<std::string>& paths);
+	void _Cancel();
+
+private:
+	BLooper* _Target() const;
+
+	file_panel_mode fMode;
+	BLooper* fTarget;
+	std::string fDirectory;
+	bool fAllowMultiple;
+	BMessage fMessage;
+	bool fModal;
+	bool fHideWhenDone;
+	bool fShowing;
+};

@@ -1,0 +1,305 @@
+#include "HeadlessBackend.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <thread>
+
+#include <Alert.h>
+#include <Application.h>
+#include <FilePanel.h>
+#include <MenuBar.h>
+#include <MenuItem.h>
+#include <Window.h>
+
+#include "Activity.h"
+
+HeadlessBackend::HeadlessBackend()
+	:
+	fPanelsShown(0),
+	fQuit(false)
+{
+}
+
+HeadlessBackend::~HeadlessBackend()
+{
+}
+
+void
+HeadlessBackend::SetEventSink(EventSink sink)
+{
+	std::lock_guard<std::mutex> lock(fLock);
+	fSink = sink;
+}
+
+void
+HeadlessBackend::SetAlertAnswerer(AlertAnswerer answerer)
+{
+	std::lock_guard<std::mutex> lock(fLock);
+	fAnswerer = answerer;
+}
+
+void
+HeadlessBackend::Emit(const std::string& line)
+{
+	std::lock_guard<std::mutex> lock(fLock);
+	fEvents.push_back(line);
+	if (fSink)
+		fSink(line);
+}
+
+int32
+HeadlessBackend::RunAlert(BAlert* alert)
+{
+	PendingAlert pending;
+	pending.record.title = alert->Title();
+	pending.record.text = alert->Text();
+	for (int32 i = 0; i < alert->CountButtons(); i++)
+		pending.record.buttons.push_back(alert->ButtonLabel(i));
+	pending.answer = 0;
+	pending.answered = false;
+
+	std::string line = "alert\t" + pending.record.title + "\t" + pending.record.text;
+	for (const std::string& button : pending.record.buttons)
+		line += "\t" + button;
+	Emit(line);
+
+	AlertAnswerer answerer;
+	{
+		std::lock_guard<std::mutex> lock(fLock);
+		fAlertsShown.push_back(pending.record);
+		answerer = fAnswerer;
+		if (!answerer)
+			fAlerts.push_back(&pending);
+	}
+	if (answerer)
+		return answerer(pending.record);
+
+	// Waiting for the user is rest, not work: the user acts now.
+	activity_end();
+	std::unique_lock<std::mutex> lock(fLock);
+	fAnswered.wait(lock, [&pending] { return pending.answered; });
+	fAlerts.erase(std::remove(fAlerts.begin(), fAlerts.end(), &pending), fAlerts.end());
+	return pending.answer;
+}
+
+void
+HeadlessBackend::ShowPanel(BFilePanel* panel)
+{
+	{
+		std::lock_guard<std::mutex> lock(fLock);
+		fPanels.push_back(panel);
+		fPanelsShown++;
+	}
+	Emit("panel");
+}
+
+void
+HeadlessBackend::HidePanel(BFilePanel* panel)
+{
+	std::lock_guard<std::mutex> lock(fLock);
+	fPanels.erase(std::remove(fPanels.begin(), fPanels.end(), panel), fPanels.end());
+}
+
+void
+HeadlessBackend::ApplicationQuit(BApplication*)
+{
+	std::lock_guard<std::mutex> lock(fLock);
+	fQuit = true;
+}
+
+void
+HeadlessBackend::DrawString(BView*, BPoint where, const char* string, const BFont&)
+{
+	char position[64];
+	snprintf(position, sizeof(position), "%g\t%g", where.x, where.y);
+	Emit(std::string("text\t") + position + "\t" + string);
+}
+
+void
+HeadlessBackend::WaitIdle()
+{
+	activity_wait_idle();
+}
+
+BWindow*
+HeadlessBackend::_MainWindow() const
+{
+	if (be_app == NULL)
+		return NULL;
+	for (int32 i = 0; BWindow* window = be_app->WindowAt(i); i++) {
+		if (!window->_HasLoopEnded() && window->KeyMenuBar() != NULL)
+			return window;
+	}
+	return be_app->WindowAt(0);
+}
+
+std::string
+HeadlessBackend::ChooseMenu(const std::string& what)
+{
+	BWindow* window = _MainWindow();
+	BMenuBar* bar = window != NULL ? window->KeyMenuBar() : NULL;
+	if (bar == NULL)
+		return "no menu bar";
+	BMenuItem* item = NULL;
+	if (what.size() == 4) {
+		uint32 code = 0;
+		for (char character : what)
+			code = (code << 8) | static_cast<uint8>(character);
+		item = bar->FindItem(code);
+	}
+	if (item == NULL)
+		item = bar->FindItem(what.c_str());
+	if (item == NULL)
+		return "no menu item " + what;
+	item->Invoke();
+	return "";
+}
+
+std::string
+HeadlessBackend::PressKey(char key)
+{
+	BWindow* window = _MainWindow();
+	BMenuBar* bar = window != NULL ? window->KeyMenuBar() : NULL;
+	BMenuItem* item = bar != NULL ? bar->FindShortcut(key) : NULL;
+	if (item == NULL)
+		return std::string("no menu item has the shortcut ") + key;
+	item->Invoke();
+	return "";
+}
+
+std::string
+HeadlessBackend::SelectFiles(const std::vector<std::string>& paths)
+{
+	BFilePanel* panel;
+	{
+		std::lock_guard<std::mutex> lock(fLock);
+		if (fPanels.empty())
+			return "no panel is up";
+		panel = fPanels.back();
+	}
+	panel->_Confirm(paths);
+	return "";
+}
+
+std::string
+HeadlessBackend::CancelPanel()
+{
+	BFilePanel* panel;
+	{
+		std::lock_guard<std::mutex> lock(fLock);
+		if (fPanels.empty())
+			return "no panel is up";
+		panel = fPanels.back();
+	}
+	panel->_Cancel();
+	return "";
+}
+
+std::string
+HeadlessBackend::Drop(const std::vector<std::string>& paths)
+{
+	if (be_app == NULL)
+		return "no application";
+	BMessage refs(B_REFS_RECEIVED);
+	for (const std::string& path : paths) {
+		entry_ref ref(path.c_str());
+		refs.AddRef("refs", &ref);
+	}
+	be_app->PostMessage(&refs);
+	return "";
+}
+
+std::string
+HeadlessBackend::Answer(const std::string& which)
+{
+	std::lock_guard<std::mutex> lock(fLock);
+	if (fAlerts.empty())
+		return "no alert is up";
+	PendingAlert* pending = fAlerts.back();
+	const std::vector<std::string>& buttons = pending->record.buttons;
+
+	int32 index = -1;
+	bool numeric = !which.empty()
+		&& std::all_of(which.begin(), which.end(),
+			[](char c) { return isdigit(static_cast<unsigned char>(c)) != 0; });
+	if (numeric && which.size() < 4)
+		index = std::stoi(which);
+	else {
+		auto found = std::find(buttons.begin(), buttons.end(), which);
+		if (found != buttons.end())
+			index = static_cast<int32>(found - buttons.begin());
+	}
+	if (index < 0 || static_cast<size_t>(index) >= buttons.size())
+		return "no button " + which;
+
+	pending->answer = index;
+	pending->answered = true;
+	fAlerts.pop_back();
+	// The thread that waited is at work again from here on.
+	activity_begin();
+	fAnswered.notify_all();
+	return "";
+}
+
+std::string
+HeadlessBackend::CloseWindow()
+{
+	BWindow* window = _MainWindow();
+	if (window == NULL)
+		return "no window";
+	window->PostMessage(B_QUIT_REQUESTED);
+	return "";
+}
+
+std::string
+HeadlessBackend::Draw()
+{
+	BWindow* window = _MainWindow();
+	if (window == NULL)
+		return "no window";
+	window->PostMessage(kDrawViews);
+	return "";
+}
+
+bool
+HeadlessBackend::AlertShowing() const
+{
+	std::lock_guard<std::mutex> lock(fLock);
+	return !fAlerts.empty();
+}
+
+bool
+HeadlessBackend::PanelShowing() const
+{
+	std::lock_guard<std::mutex> lock(fLock);
+	return !fPanels.empty();
+}
+
+bool
+HeadlessBackend::HasQuit() const
+{
+	std::lock_guard<std::mutex> lock(fLock);
+	return fQuit;
+}
+
+std::vector<AlertRecord>
+HeadlessBackend::AlertsShown() const
+{
+	std::lock_guard<std::mutex> lock(fLock);
+	return fAlertsShown;
+}
+
+int32
+HeadlessBackend::PanelsShown() const
+{
+	std::lock_guard<std::mutex> lock(fLock);
+	return fPanelsShown;
+}
+
+std::vector<std::string>
+HeadlessBackend::Events() const
+{
+	std::lock_guard<std::mutex> lock(fLock);
+	return fEvents;
+}

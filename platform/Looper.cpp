@@ -1,0 +1,175 @@
+#include <Looper.h>
+
+#include <AppDefs.h>
+
+#include "Activity.h"
+
+BLooper::BLooper(const char* name)
+	:
+	fName(name != NULL ? name : ""),
+	fLockOwner(std::thread::id()),
+	fLockCount(0),
+	fTerminating(false),
+	fThreadId(std::thread::id()),
+	fCurrentMessage(NULL)
+{
+}
+
+BLooper::~BLooper()
+{
+	_DiscardMessages();
+}
+
+status_t
+BLooper::PostMessage(uint32 command)
+{
+	BMessage message(command);
+	return PostMessage(&message);
+}
+
+status_t
+BLooper::PostMessage(BMessage* message)
+{
+	if (message == NULL)
+		return B_BAD_VALUE;
+	BMessage* copy = new BMessage(*message);
+	activity_begin();
+	{
+		std::lock_guard<std::mutex> lock(fQueueLock);
+		fQueue.push_back(copy);
+	}
+	fQueueChanged.notify_one();
+	return B_OK;
+}
+
+bool
+BLooper::Lock()
+{
+	fLock.lock();
+	fLockOwner = std::this_thread::get_id();
+	fLockCount++;
+	return true;
+}
+
+void
+BLooper::Unlock()
+{
+	if (--fLockCount == 0)
+		fLockOwner = std::thread::id();
+	fLock.unlock();
+}
+
+bool
+BLooper::IsLocked() const
+{
+	return fLockOwner.load() == std::this_thread::get_id();
+}
+
+bool
+BLooper::IsLooperThread() const
+{
+	return fThreadId.load() == std::this_thread::get_id();
+}
+
+thread_id
+BLooper::Run()
+{
+	if (fThread.joinable())
+		return B_ERROR;
+	fThread = std::thread([this] {
+		fThreadId = std::this_thread::get_id();
+		_Loop();
+		_LoopEnded();
+	});
+	return 1;
+}
+
+void
+BLooper::Quit()
+{
+	_Terminate();
+}
+
+bool
+BLooper::QuitRequested()
+{
+	return true;
+}
+
+void
+BLooper::DispatchMessage(BMessage* message)
+{
+	if (message->what == B_QUIT_REQUESTED) {
+		if (QuitRequested())
+			Quit();
+		return;
+	}
+	MessageReceived(message);
+}
+
+void
+BLooper::MessageReceived(BMessage*)
+{
+	// Messages no one handles end here.
+}
+
+void
+BLooper::_Terminate()
+{
+	{
+		std::lock_guard<std::mutex> lock(fQueueLock);
+		fTerminating = true;
+	}
+	fQueueChanged.notify_all();
+}
+
+BMessage*
+BLooper::_NextMessage()
+{
+	std::unique_lock<std::mutex> lock(fQueueLock);
+	fQueueChanged.wait(lock, [this] { return fTerminating.load() || !fQueue.empty(); });
+	if (fTerminating.load())
+		return NULL;
+	BMessage* message = fQueue.front();
+	fQueue.pop_front();
+	return message;
+}
+
+void
+BLooper::_Loop()
+{
+	fThreadId = std::this_thread::get_id();
+	while (BMessage* message = _NextMessage()) {
+		Lock();
+		fCurrentMessage = message;
+		DispatchMessage(message);
+		fCurrentMessage = NULL;
+		Unlock();
+		delete message;
+		activity_end();
+	}
+	_DiscardMessages();
+}
+
+void
+BLooper::_JoinThread()
+{
+	if (fThread.joinable() && !IsLooperThread())
+		fThread.join();
+	else if (fThread.joinable())
+		fThread.detach();
+}
+
+void
+BLooper::_DiscardMessages()
+{
+	std::deque<BMessage*> left;
+	{
+		std::lock_guard<std::mutex> lock(fQueueLock);
+		left.swap(fQueue);
+	}
+	for (BMessage* message : left) {
+		delete message;
+		activity_end();
+	}
+}

@@ -1,0 +1,69 @@
+// A looper: a message queue and the thread that handles its messages one at a
+// time, with the looper locked while it handles one.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include <Message.h>
+#include <SupportDefs.h>
+
+class BLooper {
+public:
+	BLooper(const char* name = NULL);
+	virtual ~BLooper();
+
+	// Queues a copy of the message, or a message with only this code; returns
+	// at once. Safe from any thread.
+	status_t PostMessage(uint32 command);
+	status_t PostMessage(BMessage* message);
+
+	bool Lock();
+	void Unlock();
+	bool IsLocked() const;
+
+	// Starts the looper's own thread.
+	virtual thread_id Run();
+	// Ends the looper. From its own thread: once the message at hand is handled.
+	virtual void Quit();
+	virtual bool QuitRequested();
+
+	virtual void DispatchMessage(BMessage* message);
+	virtual void MessageReceived(BMessage* message);
+
+	BMessage* CurrentMessage() const { return fCurrentMessage; }
+	const char* Name() const { return fName.c_str(); }
+	bool IsLooperThread() const;
+
+protected:
+	// Handles messages until the looper quits; runs on the looper's thread.
+	void _Loop();
+	// Asks the loop to end after the message at hand, from any thread.
+	void _Terminate();
+	bool _IsTerminating() const { return fTerminating.load(); }
+	// Called on the looper's thread when its loop has ended.
+	virtual void _LoopEnded() {}
+	void _JoinThread();
+
+private:
+	BMessage* _NextMessage();
+	void _DiscardMessages();
+
+	std::string fName;
+	mutable std::recursive_mutex fLock;
+	std::atomic<std::thread::id> fLockOwner;
+	int32 fLockCount;
+
+	std::mutex fQueueLock;
+	std::condition_variable fQueueChanged;
+	std::deque<BMessage*> fQueue;
+	std::atomic<bool> fTerminating;
+
+	std::thread fThread;
+	std::atomic<std::thread::id> fThreadId;
+	BMessage* fCurrentMessage;
+};

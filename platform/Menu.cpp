@@ -1,0 +1,175 @@
+#include <Menu.h>
+
+#include <cctype>
+#include <cstring>
+
+#include <MenuBar.h>
+#include <MenuItem.h>
+#include <Window.h>
+
+BMenuItem::BMenuItem(const char* label, BMessage* message, char shortcut, uint32 modifiers)
+	:
+	fLabel(label != NULL ? label : ""),
+	fMessage(message),
+	fShortcut(shortcut),
+	fModifiers(modifiers),
+	fSubmenu(NULL),
+	fMenu(NULL)
+{
+}
+
+BMenuItem::BMenuItem(BMenu* submenu, BMessage* message)
+	:
+	fLabel(submenu != NULL ? submenu->Title() : ""),
+	fMessage(message),
+	fShortcut(0),
+	fModifiers(0),
+	fSubmenu(submenu),
+	fMenu(NULL)
+{
+	if (submenu != NULL)
+		submenu->fSuperitem = this;
+}
+
+BMenuItem::~BMenuItem()
+{
+	delete fMessage;
+	delete fSubmenu;
+}
+
+char
+BMenuItem::Shortcut(uint32* modifiers) const
+{
+	if (modifiers != NULL)
+		*modifiers = fModifiers;
+	return fShortcut;
+}
+
+status_t
+BMenuItem::Invoke()
+{
+	if (fMessage == NULL || fMenu == NULL)
+		return B_BAD_VALUE;
+	BWindow* window = fMenu->MenuWindow();
+	if (window == NULL)
+		return B_NO_INIT;
+	return window->PostMessage(fMessage);
+}
+
+BMenu::BMenu(const char* title, menu_layout layout)
+	:
+	BView(BRect(), title, B_FOLLOW_NONE, 0),
+	fTitle(title != NULL ? title : ""),
+	fLayout(layout),
+	fSuperitem(NULL)
+{
+}
+
+BMenu::~BMenu()
+{
+	for (BMenuItem* item : fItems)
+		delete item;
+}
+
+bool
+BMenu::AddItem(BMenuItem* item)
+{
+	if (item == NULL)
+		return false;
+	item->fMenu = this;
+	fItems.push_back(item);
+	return true;
+}
+
+bool
+BMenu::AddItem(BMenu* submenu)
+{
+	if (submenu == NULL)
+		return false;
+	return AddItem(new BMenuItem(submenu));
+}
+
+bool
+BMenu::AddSeparatorItem()
+{
+	return AddItem(new BSeparatorItem());
+}
+
+BMenuItem*
+BMenu::ItemAt(int32 index) const
+{
+	if (index < 0 || static_cast<size_t>(index) >= fItems.size())
+		return NULL;
+	return fItems[static_cast<size_t>(index)];
+}
+
+BMenuItem*
+BMenu::FindItem(uint32 command) const
+{
+	for (BMenuItem* item : fItems) {
+		if (item->Submenu() != NULL) {
+			if (BMenuItem* found = item->Submenu()->FindItem(command))
+				return found;
+		} else if (!item->IsSeparator() && item->Message() != NULL && item->Command() == command)
+			return item;
+	}
+	return NULL;
+}
+
+BMenuItem*
+BMenu::FindItem(const char* label) const
+{
+	if (label == NULL)
+		return NULL;
+	for (BMenuItem* item : fItems) {
+		if (item->Submenu() != NULL) {
+			if (BMenuItem* found = item->Submenu()->FindItem(label))
+				return found;
+		} else if (!item->IsSeparator() && strcmp(item->Label(), label) == 0)
+			return item;
+	}
+	return NULL;
+}
+
+BMenuItem*
+BMenu::FindShortcut(char shortcut) const
+{
+	if (shortcut == 0)
+		return NULL;
+	int wanted = tolower(static_cast<unsigned char>(shortcut));
+	for (BMenuItem* item : fItems) {
+		if (item->Submenu() != NULL) {
+			if (BMenuItem* found = item->Submenu()->FindShortcut(shortcut))
+				return found;
+		} else if (item->Shortcut() != 0
+			&& tolower(static_cast<unsigned char>(item->Shortcut())) == wanted)
+			return item;
+	}
+	return NULL;
+}
+
+BWindow*
+BMenu::MenuWindow() const
+{
+	const BMenu* menu = this;
+	while (menu->fSuperitem != NULL && menu->fSuperitem->Menu() != NULL)
+		menu = menu->fSuperitem->Menu();
+	return menu->Window();
+}
+
+BMenuBar::BMenuBar(BRect frame, const char* name, uint32 resizingMode, menu_layout layout,
+	bool resizeToFit)
+	:
+	BMenu(name, layout),
+	fResizeToFit(resizeToFit)
+{
+	// The bar spans the frame it is given; fitted to its items, it is one
+	// line of text high.
+	_Reshape(BRect(frame.left, frame.top, frame.right,
+				 resizeToFit ? frame.top + 18.0f : frame.bottom),
+		resizingMode);
+}
+
+BMenuBar::~BMenuBar()
+{
+}

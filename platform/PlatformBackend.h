@@ -1,0 +1,46 @@
+// The seam between the kit and what shows it to a user. The kit calls these
+// verbs; a backend puts them on a screen (the desktop) or hands them to a
+// scripted user (headless). Nothing outside the kit knows which one runs.
+#pragma once
+
+#include <Rect.h>
+#include <SupportDefs.h>
+
+class BAlert;
+class BApplication;
+class BFilePanel;
+class BFont;
+class BView;
+class BWindow;
+
+class PlatformBackend {
+public:
+	virtual ~PlatformBackend() {}
+
+	virtual void ApplicationStarted(BApplication*) {}
+	// The application's loop has ended: it has quit.
+	virtual void ApplicationQuit(BApplication*) {}
+	virtual void ApplicationEnded(BApplication*) {}
+
+	// Shows the alert and blocks the calling thread until the user answers;
+	// returns the chosen button's index.
+	virtual int32 RunAlert(BAlert* alert) = 0;
+
+	virtual void ShowPanel(BFilePanel* panel) = 0;
+	virtual void HidePanel(BFilePanel*) {}
+
+	virtual void WindowShown(BWindow*) {}
+	virtual void WindowGone(BWindow*) {}
+	virtual void WindowInvalidated(BWindow*) {}
+	// A window draws its views between these two calls, on its own thread.
+	virtual void WindowDrawBegin(BWindow*) {}
+	virtual void WindowDrawEnd(BWindow*) {}
+	virtual void DrawString(BView* view, BPoint where, const char* string, const BFont& font) = 0;
+};
+
+// The backend in use. Unless one was installed, the first call picks one:
+// the desktop when a display is there, else the headless backend with its
+// user reading a script from standard input. QUILLON_PLATFORM=headless asks
+// for the headless one.
+PlatformBackend* platform_backend();
+void set_platform_backend(PlatformBackend* backend);
