@@ -78,6 +78,9 @@ MakeRaw(int descriptor, speed_t speed)
 	if (tcgetattr(descriptor, &settings) != 0)
 		return false;
 	cfmakeraw(&settings);
+	// cfmakeraw only turns OPOST off; the translations under it stay set and
+	// would come back with it. Clear them, so no driver can apply them.
+	settings.c_oflag &= ~(ONLCR | OCRNL | ONOCR | ONLRET);
 	settings.c_cflag |= CLOCAL | CREAD;
 	settings.c_cflag &= ~(CSTOPB | PARENB);
 	cfsetispeed(&settings, speed);
