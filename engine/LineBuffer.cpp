@@ -1,5 +1,6 @@
 #include "LineBuffer.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <mutex>
@@ -20,12 +21,32 @@ port_opener PrinterPortOpener = OpenForWriting;
 // Bytes of the current line that went out early because the buffer was full.
 static int64_t sFlushedEarly = 0;
 
-// The port's state, shared between the print job and the window's Quit.
+// The port's state, shared between the print job and the window's Quit. The
+// lock guards opening and closing; a write takes no lock, since one comes at
+// every line end: it marks the port in use and then reads it, and Quit clears
+// the port and then looks at the mark, so that (all of these being sequentially
+// consistent) either the write sees no port or Quit sees the write under way
+// and leaves the close to it.
 static std::mutex sPortLock;
-static bool sPortInUse = false;     // a write is under way, without the lock
-static FILE* sCloseAfterUse = nullptr;  // Quit asked to close it meanwhile
+static std::atomic<bool> sPortInUse{false};
+static std::atomic<FILE*> sCloseAfterUse{nullptr};  // Quit asked to close it
 static bool sClosedByQuit = false;
 static int sPortError = 0;
+
+static inline std::atomic_ref<FILE*>
+Port()
+{
+	return std::atomic_ref<FILE*>(PrinterPort);
+}
+
+// Closes the port that Quit could not close because a write was under way;
+// whoever takes it from sCloseAfterUse first closes it, so it is closed once.
+static void
+CloseAfterUse()
+{
+	if (FILE* port = sCloseAfterUse.exchange(nullptr))
+		fclose(port);
+}
 
 static inline int32_t
 DigitValue(char character)
@@ -47,33 +68,29 @@ RecordPortError(int error)
 		sPortError = error != 0 ? error : EIO;
 }
 
-// One fwrite of the given bytes. The lock is not held during the write, so a
-// printer that takes its time never keeps the window's Quit waiting; a Quit
-// that comes meanwhile leaves the close to us, right after the write.
+// One fwrite of the given bytes. Quit is never kept waiting for a printer that
+// takes its time: a Quit that comes meanwhile leaves the close to us, right
+// after the write.
 static int32_t
 WriteToPort(const char* bytes, int32_t count)
 {
-	FILE* port;
-	{
-		std::lock_guard<std::mutex> lock(sPortLock);
-		port = PrinterPort;
-		if (port == nullptr)
-			return 0;
-		sPortInUse = true;
+	sPortInUse.store(true);
+	FILE* port = Port().load();
+	size_t written = 0;
+	if (port != nullptr) {
+		// Only this thread uses the stream while the port is marked in use
+		// (Quit leaves the close to us then), so the stream's own lock,
+		// taken and dropped at every line end, is not needed.
+		errno = 0;
+		written = fwrite_unlocked(bytes, 1, static_cast<size_t>(count), port);
+		// On an unbuffered stream the library may count a failed write as
+		// done; the stream's error flag still tells.
+		if (written != static_cast<size_t>(count) || ferror_unlocked(port) != 0)
+			RecordPortError(errno);
 	}
-
-	errno = 0;
-	size_t written = fwrite(bytes, 1, static_cast<size_t>(count), port);
-	int error = errno;
-
-	std::lock_guard<std::mutex> lock(sPortLock);
-	sPortInUse = false;
-	if (written != static_cast<size_t>(count) && sPortError == 0)
-		sPortError = error != 0 ? error : EIO;
-	if (sCloseAfterUse == port) {
-		fclose(port);
-		sCloseAfterUse = nullptr;
-	}
+	sPortInUse.store(false);
+	if (sCloseAfterUse.load() != nullptr)
+		CloseAfterUse();
 	return static_cast<int32_t>(written);
 }
 
@@ -221,7 +238,7 @@ OpenPrinterPort(const char* path)
 {
 	FILE* port = PrinterPortOpener(path);
 	std::lock_guard<std::mutex> lock(sPortLock);
-	PrinterPort = port;
+	Port().store(port);
 	sClosedByQuit = false;
 	sPortError = 0;
 	return port != nullptr;
@@ -233,8 +250,7 @@ ClosePrinterPort()
 	FILE* port;
 	{
 		std::lock_guard<std::mutex> lock(sPortLock);
-		port = PrinterPort;
-		PrinterPort = nullptr;
+		port = Port().exchange(nullptr);
 	}
 	// The job's own thread is the only writer, so no write is under way here.
 	if (port != nullptr && fclose(port) != 0)
@@ -245,13 +261,12 @@ void
 QuitClosePrinterPort()
 {
 	std::lock_guard<std::mutex> lock(sPortLock);
-	if (PrinterPort == nullptr)
+	FILE* port = Port().exchange(nullptr);
+	if (port == nullptr)
 		return;
-	if (sPortInUse)
-		sCloseAfterUse = PrinterPort;
-	else
-		fclose(PrinterPort);
-	PrinterPort = nullptr;
+	sCloseAfterUse.store(port);
+	if (!sPortInUse.load())
+		CloseAfterUse();
 	sClosedByQuit = true;
 }
 

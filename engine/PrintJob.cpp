@@ -32,8 +32,9 @@ TruncatedProduct(float a, float b)
 void
 StartPrinting()
 {
-	// The preamble codes and the geometry are copied under the store's lock in
-	// one go, so the file never sees half of a command given meanwhile.
+	// The preamble codes, the geometry and the page settings are copied under
+	// the store's lock in one go, so the file never sees half of a command
+	// given meanwhile.
 	const char* reset;
 	char preamble[7][kSettingTextSize];
 	bool portrait;
@@ -57,6 +58,8 @@ StartPrinting()
 		height = portrait ? PortraitY : LandscapeY;
 		topBlankLines = TopBlankLines;
 		textMode = strcmp(PrintMode, "Text") == 0;
+		if (textMode)
+			TakeTextPageSettings();
 	}
 
 	HexToBuffer(reset);

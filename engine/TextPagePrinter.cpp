@@ -33,27 +33,38 @@ FilterMode(const char* filter)
 	return kRawMode;
 }
 
-static void
-TakePageSettings()
-{
+// The store's values for the next file, as TakeTextPageSettings copied them.
+static struct {
+	bool taken;
 	const char* filter;
 	const char* loadPaper;
 	const char* newLine;
 	const char* ejectPaper;
-	{
+	int32_t topBlankLines;
+	int32_t tabSize;
+} sTaken;
+
+void
+TakeTextPageSettings()
+{
+	sTaken = {true, FilterCodes, LoadPaper, NewLine, EjectPaper, TopBlankLines, TabSize};
+}
+
+static void
+TakePageSettings()
+{
+	if (!sTaken.taken) {
 		std::lock_guard<std::mutex> lock(gStoreLock);
-		filter = FilterCodes;
-		loadPaper = LoadPaper;
-		newLine = NewLine;
-		ejectPaper = EjectPaper;
-		sPage.topBlankLines = TopBlankLines;
-		sPage.tabSize = TabSize;
+		TakeTextPageSettings();
 	}
+	sTaken.taken = false;
 	// The texts themselves are constant; only the pointers needed the lock.
-	sPage.mode = FilterMode(filter);
-	DecodeCodeString(loadPaper, sPage.loadPaper);
-	DecodeCodeString(newLine, sPage.newLine);
-	DecodeCodeString(ejectPaper, sPage.ejectPaper);
+	sPage.mode = FilterMode(sTaken.filter);
+	sPage.topBlankLines = sTaken.topBlankLines;
+	sPage.tabSize = sTaken.tabSize;
+	DecodeCodeString(sTaken.loadPaper, sPage.loadPaper);
+	DecodeCodeString(sTaken.newLine, sPage.newLine);
+	DecodeCodeString(sTaken.ejectPaper, sPage.ejectPaper);
 }
 
 static void
@@ -89,20 +100,63 @@ EndLine()
 	LineCount++;
 }
 
-// A tab gives one space, then more up to the next multiple of the tab size;
-// a tab size of 0 or less has no stops, and the tab gives the one space.
+// A run of tabs. The first gives one space, then more up to the next multiple
+// of the tab size; it ends on a stop, so every further tab gives a full tab
+// size of spaces. A tab size of 0 or less has no stops: each tab gives the one
+// space.
 static void
-ExpandTab()
+ExpandTabs(int32_t tabs)
 {
 	ASC = 0x20;
-	int32_t spaces = 1;
+	int64_t spaces = tabs;
 	if (sPage.tabSize > 0) {
-		int64_t column = StagedColumn() + 1;
-		int64_t rest = column % sPage.tabSize;
+		int64_t rest = (StagedColumn() + 1) % sPage.tabSize;
 		if (rest != 0)
-			spaces += static_cast<int32_t>(sPage.tabSize - rest);
+			spaces += sPage.tabSize - rest;
+		spaces += static_cast<int64_t>(tabs - 1) * (sPage.tabSize - 1);
 	}
-	StageRepeated(' ', spaces);
+	const int64_t kPiece = 1 << 30;
+	for (; spaces > kPiece; spaces -= kPiece)
+		StageRepeated(' ', static_cast<int32_t>(kPiece));
+	StageRepeated(' ', static_cast<int32_t>(spaces));
+}
+
+// Eight bytes at a time, so that a long stretch of plain text is passed over
+// with one test per word. The byte order of the word does not matter: a word
+// only tells whether all of its bytes pass, the byte loop finds the first
+// that does not.
+static const uint64_t kEachByte = 0x0101010101010101ull;
+static const uint64_t kHighBits = 0x8080808080808080ull;
+
+static inline uint64_t
+Word(const char* bytes)
+{
+	uint64_t word;
+	memcpy(&word, bytes, sizeof(word));
+	return word;
+}
+
+static inline bool
+HasZeroByte(uint64_t word)
+{
+	return ((word - kEachByte) & ~word & kHighBits) != 0;
+}
+
+// No LF and no CR among the eight bytes.
+static inline bool
+NoLineEnd(uint64_t word)
+{
+	return !HasZeroByte(word ^ (0x0A * kEachByte)) && !HasZeroByte(word ^ (0x0D * kEachByte));
+}
+
+// All eight bytes lie in 0x20 to 0x7F: the high bit is clear and the other
+// seven bits reach 0x20, which adding 0x60 carries into the high bit (at most
+// 0x7F + 0x60, so nothing spills into the next byte).
+static inline bool
+AllKept(uint64_t word)
+{
+	uint64_t atLeast20 = (word & ~kHighBits) + 0x60 * kEachByte;
+	return (atLeast20 & ~word & kHighBits) == kHighBits;
 }
 
 // Length of the run at the start of bytes that the mode passes through
@@ -116,10 +170,14 @@ PassThroughRun(const char* bytes, int32_t count, filter_mode mode)
 		case kRawMode:
 			return count;
 		case kLineEndMode:
+			while (i + 8 <= count && NoLineEnd(Word(bytes + i)))
+				i += 8;
 			while (i < count && bytes[i] != '\n' && bytes[i] != '\r')
 				i++;
 			return i;
 		case kFullFilterMode:
+			while (i + 8 <= count && AllKept(Word(bytes + i)))
+				i += 8;
 			while (i < count && static_cast<int8_t>(bytes[i]) > 0x1F)
 				i++;
 			return i;
@@ -142,6 +200,15 @@ DroppedRun(const char* bytes, int32_t count)
 	return i;
 }
 
+static inline int32_t
+TabRun(const char* bytes, int32_t count)
+{
+	int32_t i = 0;
+	while (i < count && bytes[i] == '\t')
+		i++;
+	return i;
+}
+
 static void
 PassOverPiece(const char* bytes, int32_t count)
 {
@@ -150,15 +217,12 @@ PassOverPiece(const char* bytes, int32_t count)
 	while (position < count) {
 		CheckPage();
 		const char* here = bytes + position;
-		int32_t left = count - position;
 		// With LineCount == PaperY again right after the check, a page break
 		// comes before every byte, so take them one at a time.
-		bool pageBreakEachByte = LineCount == PaperY;
+		int32_t left = LineCount == PaperY ? 1 : count - position;
 
 		int32_t run = PassThroughRun(here, left, mode);
 		if (run > 0) {
-			if (pageBreakEachByte)
-				run = 1;
 			StageRun(here, run);
 			position += run;
 			continue;
@@ -169,10 +233,11 @@ PassOverPiece(const char* bytes, int32_t count)
 			EndLine();
 			position++;
 		} else if (ASC == '\t') {
-			ExpandTab();
-			position++;
+			int32_t tabs = TabRun(here, left);
+			ExpandTabs(tabs);
+			position += tabs;
 		} else {
-			int32_t dropped = pageBreakEachByte ? 1 : DroppedRun(here, left);
+			int32_t dropped = DroppedRun(here, left);
 			ASC = static_cast<int8_t>(here[dropped - 1]);
 			position += dropped;
 		}

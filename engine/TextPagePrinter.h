@@ -13,6 +13,13 @@ void StartNewTextPage();
 // Prints FileBuffer[0 .. FileLenght - 1] and the page-eject code.
 void PrintTextPages();
 
+// Copies the settings the pages of the next file are printed with; the caller
+// holds gStoreLock. The print job takes them together with the file's preamble,
+// so that a command given meanwhile cannot leave the file with the preamble of
+// one printer and the page codes of another. Without it PrintTextPages takes
+// them itself when it begins.
+void TakeTextPageSettings();
+
 // A file larger than FileBuffer comes in pieces: when the pass reaches the end
 // of the buffer it asks this function, if set, for the next piece, which the
 // function reads into FileBuffer, returning its length (0 at the end of the
