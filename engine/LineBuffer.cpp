@@ -118,8 +118,13 @@ StageByte(int32_t value)
 	LineBuffer[LineLenght++] = static_cast<char>(value);
 }
 
-void
-HexToBuffer(const char* codeString)
+// Hands the full value (16 x high + low) of each pair of the code string to
+// take, in order, until the terminator or until take returns false. One space
+// may stand before a pair; a pair cut short by the terminator gives nothing,
+// and nothing past the terminator is read.
+template<typename Take>
+static inline void
+ForEachPair(const char* codeString, Take take)
 {
 	const char* p = codeString;
 	while (*p != '\0') {
@@ -132,9 +137,19 @@ HexToBuffer(const char* codeString)
 		if (*p == '\0')
 			break;
 		int32_t low = DigitValue(*p++);
-		ASC = 16 * high + low;
-		StageByte(ASC);
+		if (!take(16 * high + low))
+			break;
 	}
+}
+
+void
+HexToBuffer(const char* codeString)
+{
+	ForEachPair(codeString, [](int32_t value) {
+		ASC = value;
+		StageByte(ASC);
+		return true;
+	});
 }
 
 void
@@ -156,24 +171,15 @@ DecodeCodeString(const char* codeString, CodeBytes& code)
 	code.text = codeString;
 	code.count = 0;
 	code.decoded = true;
-	const char* p = codeString;
-	while (*p != '\0') {
-		if (*p == ' ') {
-			p++;
-			if (*p == '\0')
-				break;
-		}
-		int32_t high = DigitValue(*p++);
-		if (*p == '\0')
-			break;
-		int32_t low = DigitValue(*p++);
+	ForEachPair(codeString, [&code](int32_t value) {
 		if (code.count == static_cast<int32_t>(sizeof(code.bytes))) {
 			code.decoded = false;
-			return;
+			return false;
 		}
-		code.lastValue = 16 * high + low;
-		code.bytes[code.count++] = static_cast<uint8_t>(code.lastValue);
-	}
+		code.lastValue = value;
+		code.bytes[code.count++] = static_cast<uint8_t>(value);
+		return true;
+	});
 }
 
 void
