@@ -8,6 +8,7 @@
 #include <Alert.h>
 #include <Application.h>
 #include <FilePanel.h>
+#include <Looper.h>
 #include <MenuBar.h>
 #include <MenuItem.h>
 #include <Window.h>
@@ -75,11 +76,22 @@ HeadlessBackend::RunAlert(BAlert* alert)
 	if (answerer)
 		return answerer(pending.record);
 
-	// Waiting for the user is rest, not work: the user acts now.
+	// Waiting for the user is rest, not work: the user acts now. What is
+	// sent meanwhile to the looper that shows the alert waits with it, so the
+	// user may go on acting (a menu chosen while the alert is up is handled
+	// once it is answered).
+	BLooper* looper = BLooper::_CurrentLooper();
+	if (looper != NULL)
+		looper->_SetWaitingForUser(true);
 	activity_end();
-	std::unique_lock<std::mutex> lock(fLock);
-	fAnswered.wait(lock, [&pending] { return pending.answered; });
-	fAlerts.erase(std::remove(fAlerts.begin(), fAlerts.end(), &pending), fAlerts.end());
+	{
+		std::unique_lock<std::mutex> lock(fLock);
+		fAnswered.wait(lock, [&pending] { return pending.answered; });
+		fAlerts.erase(std::remove(fAlerts.begin(), fAlerts.end(), &pending), fAlerts.end());
+	}
+	// Answer() counted this thread as at work again.
+	if (looper != NULL)
+		looper->_SetWaitingForUser(false);
 	return pending.answer;
 }
 

@@ -4,12 +4,16 @@
 
 #include "Activity.h"
 
+// The looper whose loop runs on this thread.
+static thread_local BLooper* sCurrentLooper = NULL;
+
 BLooper::BLooper(const char* name)
 	:
 	fName(name != NULL ? name : ""),
 	fLockOwner(std::thread::id()),
 	fLockCount(0),
 	fTerminating(false),
+	fWaitingForUser(false),
 	fThreadId(std::thread::id()),
 	fCurrentMessage(NULL)
 {
@@ -37,8 +41,14 @@ BLooper::PostMessage(BMessage* message)
 	{
 		std::lock_guard<std::mutex> lock(fQueueLock);
 		fQueue.push_back(copy);
+		// It waits, with the others, until the user has answered.
+		if (fWaitingForUser)
+			activity_end();
+		// Under the lock: once it is released, the message may already be
+		// handled and the looper gone (a window that quits), so nothing of the
+		// looper is touched after it.
+		fQueueChanged.notify_one();
 	}
-	fQueueChanged.notify_one();
 	return B_OK;
 }
 
@@ -69,6 +79,27 @@ bool
 BLooper::IsLooperThread() const
 {
 	return fThreadId.load() == std::this_thread::get_id();
+}
+
+BLooper*
+BLooper::_CurrentLooper()
+{
+	return sCurrentLooper;
+}
+
+void
+BLooper::_SetWaitingForUser(bool waiting)
+{
+	std::lock_guard<std::mutex> lock(fQueueLock);
+	if (fWaitingForUser == waiting)
+		return;
+	fWaitingForUser = waiting;
+	for (size_t i = 0; i < fQueue.size(); i++) {
+		if (waiting)
+			activity_end();
+		else
+			activity_begin();
+	}
 }
 
 thread_id
@@ -116,10 +147,8 @@ BLooper::MessageReceived(BMessage*)
 void
 BLooper::_Terminate()
 {
-	{
-		std::lock_guard<std::mutex> lock(fQueueLock);
-		fTerminating = true;
-	}
+	std::lock_guard<std::mutex> lock(fQueueLock);
+	fTerminating = true;
 	fQueueChanged.notify_all();
 }
 
@@ -132,6 +161,9 @@ BLooper::_NextMessage()
 		return NULL;
 	BMessage* message = fQueue.front();
 	fQueue.pop_front();
+	// Handling it is work again, whatever the looper waited for.
+	if (fWaitingForUser)
+		activity_begin();
 	return message;
 }
 
@@ -139,6 +171,8 @@ void
 BLooper::_Loop()
 {
 	fThreadId = std::this_thread::get_id();
+	BLooper* outer = sCurrentLooper;
+	sCurrentLooper = this;
 	while (BMessage* message = _NextMessage()) {
 		Lock();
 		fCurrentMessage = message;
@@ -148,6 +182,7 @@ BLooper::_Loop()
 		delete message;
 		activity_end();
 	}
+	sCurrentLooper = outer;
 	_DiscardMessages();
 }
 
@@ -164,12 +199,15 @@ void
 BLooper::_DiscardMessages()
 {
 	std::deque<BMessage*> left;
+	bool counted;
 	{
 		std::lock_guard<std::mutex> lock(fQueueLock);
 		left.swap(fQueue);
+		counted = !fWaitingForUser;
 	}
 	for (BMessage* message : left) {
 		delete message;
-		activity_end();
+		if (counted)
+			activity_end();
 	}
 }

@@ -39,6 +39,14 @@ public:
 	const char* Name() const { return fName.c_str(); }
 	bool IsLooperThread() const;
 
+	// Kit internals, for the backends. The looper whose loop runs on the
+	// calling thread, or NULL.
+	static BLooper* _CurrentLooper();
+	// While the looper's thread waits for its user (an alert it shows), the
+	// messages queued for it cannot be handled: they are not work in progress
+	// until it goes on. Called on the looper's own thread.
+	void _SetWaitingForUser(bool waiting);
+
 protected:
 	// Handles messages until the looper quits; runs on the looper's thread.
 	void _Loop();
@@ -62,6 +70,7 @@ private:
 	std::condition_variable fQueueChanged;
 	std::deque<BMessage*> fQueue;
 	std::atomic<bool> fTerminating;
+	bool fWaitingForUser;  // guarded by fQueueLock
 
 	std::thread fThread;
 	std::atomic<std::thread::id> fThreadId;

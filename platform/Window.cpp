@@ -17,6 +17,7 @@ BWindow::BWindow(BRect frame, const char* title, window_type type, uint32 flags,
 	fTopView(new BView(BRect(0.0f, 0.0f, frame.Width(), frame.Height()), "top view",
 		B_FOLLOW_ALL_SIDES, 0)),
 	fShowLevel(0),
+	fShowCalls(0),
 	fLoopEnded(false)
 {
 	fTopView->_Attach(this);
@@ -37,6 +38,7 @@ void
 BWindow::Show()
 {
 	BAutolock lock(this);
+	fShowCalls++;
 	if (fShowLevel.fetch_add(1) == 0) {
 		Run();
 		platform_backend()->WindowShown(this);
@@ -93,7 +95,20 @@ BWindow::DispatchMessage(BMessage* message)
 void
 BWindow::MessageReceived(BMessage* message)
 {
+	{
+		std::lock_guard<std::mutex> lock(fUnhandledLock);
+		if (fUnhandled.size() == kMaxUnhandled)
+			fUnhandled.erase(fUnhandled.begin());
+		fUnhandled.push_back(*message);
+	}
 	BLooper::MessageReceived(message);
+}
+
+std::vector<BMessage>
+BWindow::_UnhandledMessages() const
+{
+	std::lock_guard<std::mutex> lock(fUnhandledLock);
+	return fUnhandled;
 }
 
 void

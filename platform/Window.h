@@ -2,6 +2,7 @@
 #pragma once
 
 #include <atomic>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,13 @@ public:
 	BMenuBar* KeyMenuBar() const;
 
 	// Kit internals, for the application and the backends.
+	// How many times Show has been called on the window, the first included.
+	int32 _CountShowCalls() const { return fShowCalls.load(); }
+	// The messages that reached this class's MessageReceived, the last
+	// kMaxUnhandled of them: those no subclass handled, as they arrived.
+	std::vector<BMessage> _UnhandledMessages() const;
+	static const size_t kMaxUnhandled = 64;
+
 	void _InvalidateViews();
 	bool _HasLoopEnded() const { return fLoopEnded.load(); }
 	void _DrawViews();
@@ -60,7 +68,10 @@ private:
 	uint32 fFlags;
 	BView* fTopView;
 	std::atomic<int32> fShowLevel;
+	std::atomic<int32> fShowCalls;
 	std::atomic<bool> fLoopEnded;
+	mutable std::mutex fUnhandledLock;
+	std::vector<BMessage> fUnhandled;
 };
 
 // The kit's message asking a window to draw its views.

@@ -1,0 +1,511 @@
+// The application object run in this process on the headless backend: the
+// shape of the window, its menu bar and view; which commands end with the
+// window's closing Show; which codes fall through to BWindow's own
+// MessageReceived; the command-key shortcuts and the open panels.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <iterator>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <Application.h>
+#include <FilePanel.h>
+#include <MenuBar.h>
+#include <MenuItem.h>
+#include <View.h>
+#include <Window.h>
+
+#include "HeadlessBackend.h"
+#include "MenuModel.h"
+#include "QuillonRun.h"
+#include "QuillonApplication.h"
+#include "QuillonView.h"
+#include "QuillonWindow.h"
+#include "SettingsStore.h"
+
+namespace {
+
+const char* const kNotSupportedText = "This function is not properly supported yet.";
+
+// One run of the application: its own backend, which answers every alert at
+// once with its first button and records it, and a user thread that acts
+// once the program is at rest.
+class InProcessRun {
+public:
+	InProcessRun()
+		:
+		// Kept past the test: the kit may still reach the backend while the
+		// process ends.
+		fBackend(new HeadlessBackend)
+	{
+		set_platform_backend(fBackend);
+		fBackend->SetAlertAnswerer([this](const AlertRecord& alert) {
+			std::lock_guard<std::mutex> lock(fLock);
+			fAlerts.push_back(alert);
+			fShowCallsAtAlert.push_back(fWindow != NULL ? fWindow->_CountShowCalls() : -1);
+			return 0;
+		});
+	}
+
+	// Runs the application; `user` acts from its own thread and returns true
+	// when it has asked the program to quit itself. Otherwise the window's
+	// close box ends the run.
+	void Run(const std::function<bool(BWindow* window)>& user)
+	{
+		QuillonApplication application;
+		ASSERT_EQ(application.CountWindows(), 1);
+		{
+			std::lock_guard<std::mutex> lock(fLock);
+			fWindow = application.WindowAt(0);
+		}
+		std::thread thread([this, &user] {
+			fBackend->WaitIdle();
+			bool quitting = user(fWindow);
+			fBackend->WaitIdle();
+			if (quitting) {
+				// The program ends by itself; if it does not, the close box
+				// ends the run and the test learns of it.
+				for (int i = 0; i < 1000 && !fBackend->HasQuit(); i++)
+					std::this_thread::sleep_for(std::chrono::milliseconds(10));
+				if (fBackend->HasQuit())
+					return;
+				fQuitMissed = true;
+			}
+			fBackend->CloseWindow();
+		});
+		application.Run();
+		thread.join();
+		{
+			std::lock_guard<std::mutex> lock(fLock);
+			fWindow = NULL;
+		}
+	}
+
+	HeadlessBackend& Backend() { return *fBackend; }
+	// The user asked the program to quit and it did not.
+	bool QuitMissed() const { return fQuitMissed.load(); }
+
+	size_t AlertCount()
+	{
+		std::lock_guard<std::mutex> lock(fLock);
+		return fAlerts.size();
+	}
+
+	AlertRecord LastAlert()
+	{
+		std::lock_guard<std::mutex> lock(fLock);
+		return fAlerts.empty() ? AlertRecord() : fAlerts.back();
+	}
+
+	int32 ShowCallsAtLastAlert()
+	{
+		std::lock_guard<std::mutex> lock(fLock);
+		return fShowCallsAtAlert.empty() ? -1 : fShowCallsAtAlert.back();
+	}
+
+private:
+	HeadlessBackend* fBackend;
+	std::atomic<bool> fQuitMissed{ false };
+	std::mutex fLock;
+	BWindow* fWindow = NULL;
+	std::vector<AlertRecord> fAlerts;
+	std::vector<int32> fShowCallsAtAlert;
+};
+
+uint32
+code_of(const char* code)
+{
+	return (uint32(uint8(code[0])) << 24) | (uint32(uint8(code[1])) << 16)
+		| (uint32(uint8(code[2])) << 8) | uint32(uint8(code[3]));
+}
+
+bool
+is_alert_only(const std::string& code)
+{
+	for (const char* alertOnly :
+		{ "MFnw", "MFop", "MFcl", "MFsv", "MFsa", "MFps", "MCrs", "MCts", "MCld", "MCej" }) {
+		if (code == alertOnly)
+			return true;
+	}
+	return false;
+}
+
+bool
+changes_then_alerts(const std::string& code)
+{
+	for (const char* alerting : { "MMgr", "MM1p", "MM2p", "MM4p", "MM8p", "MM1c", "MM2c",
+			 "MM3c", "MM4c", "MMtr", "MMlw", "MMww" }) {
+		if (code == alerting)
+			return true;
+	}
+	return false;
+}
+
+TEST(WindowInProcess, WindowMenuBarAndViewAsBuilt)
+{
+	InProcessRun run;
+	std::string failures;
+	run.Run([&](BWindow* window) {
+		auto check = [&](bool ok, const std::string& what) {
+			if (!ok)
+				failures += what + "\n";
+		};
+		check(std::string(be_app->Signature()) == "application/x-vnd.Quillon", "signature");
+		check(std::string(window->Title()) == "Quillon Window", "title");
+		check(window->Frame() == BRect(32.0f, 32.0f, 600.0f, 600.0f), "window frame");
+		check(window->Type() == B_TITLED_WINDOW, "window type");
+		check(window->Flags() == B_NOT_RESIZABLE, "window flags");
+		check(!window->IsHidden(), "window shown");
+		check(window->CountChildren() == 2, "two child views");
+
+		// The menu bar first, across the window's full width.
+		BMenuBar* bar = dynamic_cast<BMenuBar*>(window->ChildAt(0));
+		check(bar != NULL && bar == window->KeyMenuBar(), "menu bar is the first child");
+		if (bar != NULL) {
+			check(std::string(bar->Name()) == "printer menu_bar", "menu bar name");
+			check(bar->Frame().left == 0.0f && bar->Frame().top == 0.0f
+					&& bar->Frame().right == window->Bounds().right,
+				"menu bar spans the window");
+			check(bar->ResizingMode() == (B_FOLLOW_LEFT_RIGHT | B_FOLLOW_TOP),
+				"menu bar resizing mode");
+			check(bar->Layout() == B_ITEMS_IN_ROW, "menu bar layout");
+			check(bar->ResizeToFit(), "menu bar fits its items");
+		}
+
+		// Then the settings view.
+		BView* view = window->ChildAt(1);
+		check(dynamic_cast<QuillonView*>(view) != NULL, "settings view is the second child");
+		if (view != NULL) {
+			check(std::string(view->Name()) == "Quillon_View_ID_Name", "view name");
+			check(view->Frame() == BRect(0.0f, 19.0f, 599.0f, 599.0f), "view frame");
+			check(view->ResizingMode() == 0x1234, "view follows all sides");
+			check(view->Flags() == 0x20000000, "view will draw");
+			BFont font;
+			view->GetFont(&font);
+			check(font.Kind() == B_PLAIN_FONT_KIND && font.Size() == 12.0f, "view font");
+		}
+		return false;
+	});
+	EXPECT_EQ(failures, "");
+}
+
+TEST(WindowInProcess, MenusMatchTheTableWithSeparatorsAndShortcuts)
+{
+	InProcessRun run;
+	std::vector<std::string> failures;
+	run.Run([&](BWindow* window) {
+		BMenuBar* bar = window->KeyMenuBar();
+		const std::vector<ExpectedMenu>& menus = expected_menus();
+		if (bar == NULL || bar->CountItems() != static_cast<int32>(menus.size())) {
+			failures.push_back("the menu bar does not hold four menus");
+			return false;
+		}
+		for (size_t m = 0; m < menus.size(); m++) {
+			BMenu* menu = bar->ItemAt(static_cast<int32>(m))->Submenu();
+			if (menu == NULL || std::string(menu->Title()) != menus[m].title) {
+				failures.push_back(std::string("menu ") + menus[m].title + " missing or moved");
+				continue;
+			}
+			if (menu->Layout() != B_ITEMS_IN_COLUMN)
+				failures.push_back(std::string(menus[m].title) + " is not a column");
+			const std::vector<ExpectedItem>& items = menus[m].items;
+			if (menu->CountItems() != static_cast<int32>(items.size())) {
+				failures.push_back(std::string(menus[m].title) + " holds "
+					+ std::to_string(menu->CountItems()) + " items");
+				continue;
+			}
+			for (size_t i = 0; i < items.size(); i++) {
+				BMenuItem* item = menu->ItemAt(static_cast<int32>(i));
+				std::string where = std::string(menus[m].title) + " #" + std::to_string(i);
+				if (items[i].label == NULL) {
+					if (!item->IsSeparator())
+						failures.push_back(where + " should be a separator");
+					continue;
+				}
+				uint32 modifiers = 1;
+				char shortcut = item->Shortcut(&modifiers);
+				if (item->IsSeparator() || std::string(item->Label()) != items[i].label
+					|| item->Command() != items[i].value
+					|| item->Command() != code_of(items[i].code)
+					|| shortcut != items[i].shortcut || modifiers != 0
+					|| item->Submenu() != NULL) {
+					failures.push_back(where + " is not " + items[i].label);
+				}
+				if (item->Message() != NULL && !item->Message()->IsEmpty())
+					failures.push_back(where + "'s message carries data");
+			}
+		}
+		return false;
+	});
+	EXPECT_EQ(failures, std::vector<std::string>());
+}
+
+TEST(WindowInProcess, ShortcutsAreExactlyTheTen)
+{
+	InProcessRun run;
+	std::map<std::string, char> shortcuts;
+	std::map<char, std::string> effects;
+	run.Run([&](BWindow* window) {
+		BMenuBar* bar = window->KeyMenuBar();
+		for (int32 m = 0; bar != NULL && m < bar->CountItems(); m++) {
+			BMenu* menu = bar->ItemAt(m)->Submenu();
+			for (int32 i = 0; menu != NULL && i < menu->CountItems(); i++) {
+				BMenuItem* item = menu->ItemAt(i);
+				if (item->Shortcut() != 0)
+					shortcuts[item->Label()] = item->Shortcut();
+			}
+		}
+
+		// Each key takes its item's effect.
+		HeadlessBackend& backend = run.Backend();
+		for (char key : std::string("NOWS1248P")) {
+			size_t alerts = run.AlertCount();
+			int32 panels = backend.PanelsShown();
+			std::string error = backend.PressKey(key);
+			backend.WaitIdle();
+			std::string effect = error;
+			if (run.AlertCount() == alerts + 1)
+				effect += std::string("alert:") + run.LastAlert().text;
+			if (backend.PanelsShown() == panels + 1)
+				effect += "panel";
+			if (key >= '1' && key <= '8') {
+				std::lock_guard<std::mutex> lock(gStoreLock);
+				effect += " pages:" + std::to_string(PagesPerSheet);
+			}
+			effects[key] = effect;
+		}
+		return false;
+	});
+	EXPECT_EQ(shortcuts,
+		(std::map<std::string, char>{
+			{ "New", 'N' },
+			{ "Open", 'O' },
+			{ "Close", 'W' },
+			{ "Save", 'S' },
+			{ "Print", 'P' },
+			{ "Quit", 'Q' },
+			{ "1 Page per Sheet", '1' },
+			{ "2 Pages per Sheet", '2' },
+			{ "4 Pages per Sheet", '4' },
+			{ "8 Pages per Sheet", '8' },
+		}));
+	std::string notSupported = std::string("alert:") + kNotSupportedText;
+	EXPECT_EQ(effects,
+		(std::map<char, std::string>{
+			{ 'N', notSupported },
+			{ 'O', notSupported },
+			{ 'W', notSupported },
+			{ 'S', notSupported },
+			{ '1', notSupported + " pages:1" },
+			{ '2', notSupported + " pages:2" },
+			{ '4', notSupported + " pages:4" },
+			{ '8', notSupported + " pages:8" },
+			{ 'P', "panel" },
+		}));
+}
+
+TEST(WindowInProcess, KeyQQuits)
+{
+	InProcessRun run;
+	std::string error;
+	run.Run([&](BWindow*) {
+		error = run.Backend().PressKey('Q');
+		return true;
+	});
+	EXPECT_EQ(error, "");
+	EXPECT_FALSE(run.QuitMissed());
+	EXPECT_EQ(run.AlertCount(), 0u);
+}
+
+struct CommandOutcome {
+	int32 showCalls;         // Show calls the command made
+	size_t alerts;           // alerts it showed
+	int32 panels;            // panels it showed
+	size_t unhandled;        // messages that reached BWindow::MessageReceived
+	int32 showCallsAtAlert;  // Show calls made before its alert, or -1
+	bool operator==(const CommandOutcome& other) const
+	{
+		return showCalls == other.showCalls && alerts == other.alerts && panels == other.panels
+			&& unhandled == other.unhandled && showCallsAtAlert == other.showCallsAtAlert;
+	}
+};
+
+std::ostream&
+operator<<(std::ostream& out, const CommandOutcome& outcome)
+{
+	return out << "{show " << outcome.showCalls << ", alerts " << outcome.alerts << ", panels "
+			   << outcome.panels << ", unhandled " << outcome.unhandled << ", show at alert "
+			   << outcome.showCallsAtAlert << "}";
+}
+
+TEST(WindowInProcess, ClosingShowAfterHandledSettingCommandsOnly)
+{
+	InProcessRun run;
+	int32 startUpShows = -1;
+	std::map<std::string, CommandOutcome> outcomes;
+	std::string errors;
+	run.Run([&](BWindow* window) {
+		HeadlessBackend& backend = run.Backend();
+		startUpShows = window->_CountShowCalls();
+		for (const ExpectedItem& item : expected_items()) {
+			if (std::string(item.code) == "MFqu")
+				continue;
+			int32 shows = window->_CountShowCalls();
+			size_t alerts = run.AlertCount();
+			int32 panels = backend.PanelsShown();
+			size_t unhandled = window->_UnhandledMessages().size();
+			errors += backend.ChooseMenu(item.code);
+			backend.WaitIdle();
+			CommandOutcome outcome;
+			outcome.showCalls = window->_CountShowCalls() - shows;
+			outcome.alerts = run.AlertCount() - alerts;
+			outcome.panels = backend.PanelsShown() - panels;
+			outcome.unhandled = window->_UnhandledMessages().size() - unhandled;
+			outcome.showCallsAtAlert
+				= outcome.alerts > 0 ? run.ShowCallsAtLastAlert() - shows : -1;
+			outcomes[item.code] = outcome;
+		}
+		return false;
+	});
+	EXPECT_EQ(errors, "");
+	// Once in the window's constructor, twice more by the application.
+	EXPECT_EQ(startUpShows, 3);
+	ASSERT_EQ(outcomes.size(), 56u);
+	for (const auto& [code, outcome] : outcomes) {
+		CommandOutcome expected = { 0, 0, 0, 0, -1 };
+		if (code == "MFpr")
+			expected.panels = 1;
+		else if (is_alert_only(code))
+			expected = { 0, 1, 0, 0, 0 };
+		else if (changes_then_alerts(code))
+			// The Show comes last, after the alert has been answered.
+			expected = { 1, 1, 0, 0, 0 };
+		else
+			expected.showCalls = 1;
+		EXPECT_EQ(outcome, expected) << code;
+	}
+}
+
+TEST(WindowInProcess, CodesNoOneHandlesReachBWindowMessageReceivedUnchanged)
+{
+	InProcessRun run;
+	const uint32 kCodes[] = { 'Zzzz', 'MFxx', 'MMpt', 'MPp3', 'MC00', B_CANCEL, 0 };
+	std::vector<BMessage> reached;
+	int32 showCalls = -1;
+	size_t beforeKnownCodes = 0;
+	size_t afterKnownCodes = 0;
+	run.Run([&](BWindow* window) {
+		HeadlessBackend& backend = run.Backend();
+		int32 shows = window->_CountShowCalls();
+		size_t before = window->_UnhandledMessages().size();
+		int32 index = 0;
+		for (uint32 code : kCodes) {
+			BMessage message(code);
+			message.AddInt32("index", index++);
+			message.AddString("note", "as sent");
+			window->PostMessage(&message);
+			backend.WaitIdle();
+		}
+		std::vector<BMessage> all = window->_UnhandledMessages();
+		reached.assign(all.begin() + static_cast<long>(before), all.end());
+		showCalls = window->_CountShowCalls() - shows;
+
+		// None of the menu's own codes goes there.
+		beforeKnownCodes = window->_UnhandledMessages().size();
+		for (const ExpectedItem& item : expected_items()) {
+			if (std::string(item.code) == "MFqu")
+				continue;
+			window->PostMessage(item.value);
+			backend.WaitIdle();
+		}
+		afterKnownCodes = window->_UnhandledMessages().size();
+		return false;
+	});
+	ASSERT_EQ(reached.size(), std::size(kCodes));
+	for (size_t i = 0; i < reached.size(); i++) {
+		EXPECT_EQ(reached[i].what, kCodes[i]) << i;
+		int32 index = -1;
+		const char* note = NULL;
+		EXPECT_EQ(reached[i].FindInt32("index", &index), B_OK);
+		EXPECT_EQ(index, static_cast<int32>(i));
+		ASSERT_EQ(reached[i].FindString("note", &note), B_OK);
+		EXPECT_STREQ(note, "as sent");
+	}
+	EXPECT_EQ(showCalls, 0);
+	EXPECT_EQ(afterKnownCodes, beforeKnownCodes);
+	// Only the menu's alert-only and not-supported commands showed alerts.
+	EXPECT_EQ(run.AlertCount(), 22u);
+	EXPECT_EQ(run.Backend().PanelsShown(), 1);
+}
+
+TEST(WindowInProcess, EveryPrintOpensANewPanelThatDelivers)
+{
+	InProcessRun run;
+	BFilePanel* first = NULL;
+	BFilePanel* second = NULL;
+	bool firstShowing = false, secondShowing = false;
+	run.Run([&](BWindow*) {
+		HeadlessBackend& backend = run.Backend();
+		backend.ChooseMenu("Print");
+		backend.WaitIdle();
+		first = OpenFilePanel;
+		backend.ChooseMenu("MFpr");
+		backend.WaitIdle();
+		second = OpenFilePanel;
+		firstShowing = first != NULL && first->IsShowing();
+		secondShowing = second != NULL && second->IsShowing();
+		return false;
+	});
+	ASSERT_NE(first, nullptr);
+	ASSERT_NE(second, nullptr);
+	EXPECT_NE(first, second);
+	EXPECT_TRUE(firstShowing);
+	EXPECT_TRUE(secondShowing);
+	for (BFilePanel* panel : { first, second }) {
+		EXPECT_EQ(panel->PanelMode(), B_OPEN_PANEL);
+		EXPECT_TRUE(panel->AllowsMultipleSelection());
+		EXPECT_FALSE(panel->IsModal());
+		EXPECT_TRUE(panel->HidesWhenDone());
+	}
+	EXPECT_EQ(run.Backend().PanelsShown(), 2);
+}
+
+TEST(WindowInProcess, ViewDrawsTwentyLinesEachTimeFromZero)
+{
+	InProcessRun run;
+	std::vector<std::string> events;
+	float x = 0.0f, y = 0.0f;
+	run.Run([&](BWindow*) {
+		HeadlessBackend& backend = run.Backend();
+		backend.Draw();
+		backend.WaitIdle();
+		backend.Draw();
+		backend.WaitIdle();
+		events = backend.Events();
+		x = X;
+		y = Y;
+		return false;
+	});
+	// Earlier runs in this process changed settings, so only the places are
+	// compared here; the texts are compared by the scripted tests.
+	ASSERT_EQ(events.size(), 40u);
+	for (size_t i = 0; i < 20; i++) {
+		std::vector<std::string> words = split_event(events[i]);
+		ASSERT_EQ(words.size(), 4u) << events[i];
+		EXPECT_EQ(words[0], "text");
+		EXPECT_EQ(words[1], "20");
+		EXPECT_EQ(words[2], std::to_string(20 * (i + 1)));
+		EXPECT_EQ(events[i + 20], events[i]);
+	}
+	EXPECT_EQ(x, 20.0f);
+	EXPECT_EQ(y, 400.0f);
+}
+
+}  // namespace
