@@ -10,6 +10,7 @@
 #include <functional>
 #include <iterator>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -21,6 +22,7 @@
 #include <MenuItem.h>
 #include <View.h>
 #include <Window.h>
+
 
 #include "HeadlessBackend.h"
 #include "MenuModel.h"
@@ -34,6 +36,16 @@ namespace {
 
 const char* const kNotSupportedText = "This function is not properly supported yet.";
 
+// A fresh backend for each run, kept until the process ends: the kit may
+// still reach the backend of an earlier run while the process ends.
+HeadlessBackend*
+KeptBackend()
+{
+	static std::vector<std::unique_ptr<HeadlessBackend>> sBackends;
+	sBackends.push_back(std::make_unique<HeadlessBackend>());
+	return sBackends.back().get();
+}
+
 // One run of the application: its own backend, which answers every alert at
 // once with its first button and records it, and a user thread that acts
 // once the program is at rest.
@@ -41,9 +53,7 @@ class InProcessRun {
 public:
 	InProcessRun()
 		:
-		// Kept past the test: the kit may still reach the backend while the
-		// process ends.
-		fBackend(new HeadlessBackend)
+		fBackend(KeptBackend())
 	{
 		set_platform_backend(fBackend);
 		fBackend->SetAlertAnswerer([this](const AlertRecord& alert) {
