@@ -201,36 +201,41 @@ StageCode(const CodeBytes& code)
 	ASC = code.lastValue;
 }
 
+// Stages count bytes in pieces that fit, flushing early whenever the buffer is
+// full; fill(destination, done, piece) puts each piece in place.
+template<typename Fill>
+static inline void
+StageInPieces(int32_t count, Fill fill)
+{
+	int32_t done = 0;
+	while (done < count) {
+		if (LineLenght == kLineBufferSize)
+			FlushFullBuffer();
+		int32_t room = kLineBufferSize - LineLenght;
+		int32_t piece = count - done < room ? count - done : room;
+		fill(LineBuffer + LineLenght, done, static_cast<size_t>(piece));
+		LineLenght += piece;
+		done += piece;
+	}
+}
+
 void
 StageRun(const char* bytes, int32_t count)
 {
 	if (count <= 0)
 		return;
 	ASC = static_cast<int8_t>(bytes[count - 1]);
-	while (count > 0) {
-		if (LineLenght == kLineBufferSize)
-			FlushFullBuffer();
-		int32_t room = kLineBufferSize - LineLenght;
-		int32_t piece = count < room ? count : room;
-		memcpy(LineBuffer + LineLenght, bytes, static_cast<size_t>(piece));
-		LineLenght += piece;
-		bytes += piece;
-		count -= piece;
-	}
+	StageInPieces(count, [bytes](char* destination, int32_t done, size_t piece) {
+		memcpy(destination, bytes + done, piece);
+	});
 }
 
 void
 StageRepeated(char byte, int32_t count)
 {
-	while (count > 0) {
-		if (LineLenght == kLineBufferSize)
-			FlushFullBuffer();
-		int32_t room = kLineBufferSize - LineLenght;
-		int32_t piece = count < room ? count : room;
-		memset(LineBuffer + LineLenght, byte, static_cast<size_t>(piece));
-		LineLenght += piece;
-		count -= piece;
-	}
+	StageInPieces(count, [byte](char* destination, int32_t, size_t piece) {
+		memset(destination, byte, piece);
+	});
 }
 
 int64_t

@@ -255,23 +255,25 @@ HeadlessBackend::Answer(const std::string& which)
 }
 
 std::string
-HeadlessBackend::CloseWindow()
+HeadlessBackend::_PostToMainWindow(uint32 command)
 {
 	BWindow* window = _MainWindow();
 	if (window == NULL)
 		return "no window";
-	window->PostMessage(B_QUIT_REQUESTED);
+	window->PostMessage(command);
 	return "";
+}
+
+std::string
+HeadlessBackend::CloseWindow()
+{
+	return _PostToMainWindow(B_QUIT_REQUESTED);
 }
 
 std::string
 HeadlessBackend::Draw()
 {
-	BWindow* window = _MainWindow();
-	if (window == NULL)
-		return "no window";
-	window->PostMessage(kDrawViews);
-	return "";
+	return _PostToMainWindow(kDrawViews);
 }
 
 bool

@@ -68,6 +68,7 @@ private:
 	};
 
 	BWindow* _MainWindow() const;
+	std::string _PostToMainWindow(uint32 command);
 
 	mutable std::mutex fLock;
 	std::condition_variable fAnswered;
