@@ -57,7 +57,7 @@ public:
 	{
 		set_platform_backend(fBackend);
 		fBackend->SetAlertAnswerer([this](const AlertRecord& alert) {
-			std::lock_guard<std::mutex> lock(fLock);
+			std::lock_guard<std::mutex> lock(*fLock);
 			fAlerts.push_back(alert);
 			fShowCallsAtAlert.push_back(fWindow != NULL ? fWindow->_CountShowCalls() : -1);
 			return 0;
@@ -69,11 +69,16 @@ public:
 	// close box ends the run.
 	void Run(const std::function<bool(BWindow* window)>& user)
 	{
-		QuillonApplication application;
-		ASSERT_EQ(application.CountWindows(), 1);
+		// On the heap, so that no lock of this run's kit shares an address
+		// with a lock of an earlier run on the stack.
+		auto application = std::make_unique<QuillonApplication>();
+		ASSERT_EQ(application->CountWindows(), 1);
+		// The window list is read before this run's own lock is taken: the
+		// alert answerer takes that lock while the window is locked.
+		BWindow* window = application->WindowAt(0);
 		{
-			std::lock_guard<std::mutex> lock(fLock);
-			fWindow = application.WindowAt(0);
+			std::lock_guard<std::mutex> lock(*fLock);
+			fWindow = window;
 		}
 		std::thread thread([this, &user] {
 			fBackend->WaitIdle();
@@ -90,10 +95,10 @@ public:
 			}
 			fBackend->CloseWindow();
 		});
-		application.Run();
+		application->Run();
 		thread.join();
 		{
-			std::lock_guard<std::mutex> lock(fLock);
+			std::lock_guard<std::mutex> lock(*fLock);
 			fWindow = NULL;
 		}
 	}
@@ -104,26 +109,29 @@ public:
 
 	size_t AlertCount()
 	{
-		std::lock_guard<std::mutex> lock(fLock);
+		std::lock_guard<std::mutex> lock(*fLock);
 		return fAlerts.size();
 	}
 
 	AlertRecord LastAlert()
 	{
-		std::lock_guard<std::mutex> lock(fLock);
+		std::lock_guard<std::mutex> lock(*fLock);
 		return fAlerts.empty() ? AlertRecord() : fAlerts.back();
 	}
 
 	int32 ShowCallsAtLastAlert()
 	{
-		std::lock_guard<std::mutex> lock(fLock);
+		std::lock_guard<std::mutex> lock(*fLock);
 		return fShowCallsAtAlert.empty() ? -1 : fShowCallsAtAlert.back();
 	}
 
 private:
 	HeadlessBackend* fBackend;
 	std::atomic<bool> fQuitMissed{ false };
-	std::mutex fLock;
+	// On the heap as well: a mutex on the stack is never destroyed, and the
+	// thread checker would tie this run's lock to a lock of an earlier run
+	// that lived at the same address.
+	std::unique_ptr<std::mutex> fLock = std::make_unique<std::mutex>();
 	BWindow* fWindow = NULL;
 	std::vector<AlertRecord> fAlerts;
 	std::vector<int32> fShowCallsAtAlert;
