@@ -1,8 +1,11 @@
 #include "PlatformBackend.h"
 
 #include <atomic>
+#include <cstdlib>
+#include <cstring>
 #include <mutex>
 
+#include "DesktopBackend.h"
 #include "HeadlessBackend.h"
 
 namespace {
@@ -20,6 +23,11 @@ CreateDefaultBackend()
 {
 	// The backend lives until the process ends: the script reader may still
 	// be waiting for input then.
+	const char* wanted = getenv("QUILLON_PLATFORM");
+	bool headless = wanted != NULL && strcmp(wanted, "headless") == 0;
+	bool desktop = wanted != NULL && strcmp(wanted, "desktop") == 0;
+	if (!headless && (desktop || DesktopBackend::DisplayAvailable()))
+		return new DesktopBackend;
 	return new ScriptedBackend;
 }
 

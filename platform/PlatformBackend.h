@@ -30,6 +30,8 @@ public:
 	virtual void HidePanel(BFilePanel*) {}
 
 	virtual void WindowShown(BWindow*) {}
+	// Show was called again on a window already on screen.
+	virtual void WindowActivated(BWindow*) {}
 	virtual void WindowGone(BWindow*) {}
 	virtual void WindowInvalidated(BWindow*) {}
 	// A window draws its views between these two calls, on its own thread.
@@ -40,7 +42,7 @@ public:
 
 // The backend in use. Unless one was installed, the first call picks one:
 // the desktop when a display is there, else the headless backend with its
-// user reading a script from standard input. QUILLON_PLATFORM=headless asks
-// for the headless one.
+// user reading a script from standard input. QUILLON_PLATFORM=headless or
+// QUILLON_PLATFORM=desktop asks for one.
 PlatformBackend* platform_backend();
 void set_platform_backend(PlatformBackend* backend);

@@ -51,21 +51,34 @@ DeviceTarget(const PortDevice& device)
 	return device.defaults[0];
 }
 
-speed_t
-BaudRate(const char* variable)
+// The speed the user set for a serial port, 9600 when unset. A speed the port
+// cannot take is refused rather than quietly replaced: a printer spoken to at
+// the wrong speed prints garbage.
+bool
+BaudRate(const char* variable, speed_t* speed)
 {
 	const char* text = variable != NULL ? getenv(variable) : NULL;
-	long baud = text != NULL ? strtol(text, NULL, 10) : 9600;
+	if (text == NULL || text[0] == '\0') {
+		*speed = B9600;
+		return true;
+	}
+	char* end = NULL;
+	long baud = strtol(text, &end, 10);
+	if (*end != '\0')
+		return false;
 	switch (baud) {
-		case 1200: return B1200;
-		case 2400: return B2400;
-		case 4800: return B4800;
-		case 19200: return B19200;
-		case 38400: return B38400;
-		case 57600: return B57600;
-		case 115200: return B115200;
-		case 230400: return B230400;
-		default: return B9600;
+		case 300: *speed = B300; return true;
+		case 600: *speed = B600; return true;
+		case 1200: *speed = B1200; return true;
+		case 2400: *speed = B2400; return true;
+		case 4800: *speed = B4800; return true;
+		case 9600: *speed = B9600; return true;
+		case 19200: *speed = B19200; return true;
+		case 38400: *speed = B38400; return true;
+		case 57600: *speed = B57600; return true;
+		case 115200: *speed = B115200; return true;
+		case 230400: *speed = B230400; return true;
+		default: return false;
 	}
 }
 
@@ -198,6 +211,11 @@ open_printer_port(const char* path)
 	if (target.compare(0, 5, "/dev/") != 0)
 		flags |= O_CREAT | O_TRUNC;
 	bool serial = device->baudVariable != NULL;
+	speed_t speed = B9600;
+	if (serial && !BaudRate(device->baudVariable, &speed)) {
+		errno = EINVAL;
+		return NULL;
+	}
 	// A serial port without carrier would block the open; it is a printer
 	// port, so the modem lines do not matter.
 	int descriptor = open(target.c_str(), flags | (serial ? O_NONBLOCK : 0), 0666);
@@ -205,8 +223,13 @@ open_printer_port(const char* path)
 		return NULL;
 	if (serial) {
 		fcntl(descriptor, F_SETFL, fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);
-		if (isatty(descriptor))
-			MakeRaw(descriptor, BaudRate(device->baudVariable));
+		// A port left in its old mode would translate line ends.
+		if (isatty(descriptor) && !MakeRaw(descriptor, speed)) {
+			int error = errno;
+			close(descriptor);
+			errno = error;
+			return NULL;
+		}
 	}
 	return OpenDescriptor(descriptor);
 }

@@ -42,7 +42,8 @@ BWindow::Show()
 	if (fShowLevel.fetch_add(1) == 0) {
 		Run();
 		platform_backend()->WindowShown(this);
-	}
+	} else
+		platform_backend()->WindowActivated(this);
 }
 
 void

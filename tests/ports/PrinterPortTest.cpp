@@ -359,6 +359,31 @@ TEST_F(PrinterPortTest, SerialPortsTakeTheirOwnSpeed)
 	EXPECT_EQ(two, ReadBytes(second.Master(), two.size()));
 }
 
+// A speed the port cannot take fails the open, so the user sees the port
+// alert instead of a printer fed at 9600 baud; an empty one means unset.
+TEST_F(PrinterPortTest, SerialSpeedThatCannotBeSetFailsTheOpen)
+{
+	PseudoTerminal terminal;
+	ASSERT_TRUE(terminal.Ready());
+	Set("QUILLON_SERIAL1", terminal.Name());
+	for (const char* speed : { "9601", "fast", "19200x", "-9600" }) {
+		Set("QUILLON_SERIAL1_BAUD", speed);
+		errno = 0;
+		FILE* port = open_printer_port("/dev/serial/serial1");
+		EXPECT_EQ(nullptr, port) << speed;
+		EXPECT_EQ(EINVAL, errno) << speed;
+		if (port != nullptr)
+			fclose(port);
+	}
+
+	Set("QUILLON_SERIAL1_BAUD", "");
+	FILE* port = open_printer_port("/dev/serial/serial1");
+	ASSERT_NE(nullptr, port) << strerror(errno);
+	struct termios settings = terminal.Settings();
+	EXPECT_EQ(static_cast<speed_t>(B9600), cfgetospeed(&settings));
+	EXPECT_EQ(0, fclose(port));
+}
+
 TEST_F(PrinterPortTest, NetworkPrinterReceivesEveryByteAndTheClose)
 {
 	LoopbackListener listener;

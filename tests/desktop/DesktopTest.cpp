@@ -1,0 +1,350 @@
+// The program in a real window: an X server of the test's own (Xvfb), the
+// built binary on the desktop backend, and a user made of real X input
+// (xdotool) and the window manager's close request.
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "DesktopBackend.h"
+#include "QuillonRun.h"
+
+// Last: the X headers define names such as None and Bool as macros.
+#include <X11/Xlib.h>
+
+namespace {
+
+using std::chrono::milliseconds;
+using std::chrono::steady_clock;
+
+std::string gDisplay;
+
+// One X server for the whole program; it picks a free display itself.
+class XServer : public testing::Environment {
+public:
+	void SetUp() override
+	{
+		int pipeFds[2];
+		ASSERT_EQ(pipe(pipeFds), 0);
+		fPid = fork();
+		ASSERT_GE(fPid, 0);
+		if (fPid == 0) {
+			close(pipeFds[0]);
+			int devnull = open("/dev/null", O_RDWR);
+			dup2(devnull, 1);
+			dup2(devnull, 2);
+			std::string fd = std::to_string(pipeFds[1]);
+			execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24",
+				"-nolisten", "tcp", static_cast<char*>(NULL));
+			_exit(127);
+		}
+		close(pipeFds[1]);
+		std::string number;
+		char c;
+		while (read(pipeFds[0], &c, 1) == 1 && c != '\n')
+			number += c;
+		close(pipeFds[0]);
+		ASSERT_FALSE(number.empty()) << "Xvfb did not start (is it installed?)";
+		gDisplay = ":" + number;
+		setenv("DISPLAY", gDisplay.c_str(), 1);
+	}
+
+	void TearDown() override
+	{
+		if (fPid > 0) {
+			kill(fPid, SIGTERM);
+			waitpid(fPid, NULL, 0);
+		}
+	}
+
+private:
+	pid_t fPid = -1;
+};
+
+[[maybe_unused]] testing::Environment* const gServer = testing::AddGlobalTestEnvironment(new XServer);
+
+// What a command printed, without its last line end.
+std::string
+Output(const std::string& command)
+{
+	std::string text;
+	if (FILE* pipe = popen(command.c_str(), "r")) {
+		char buffer[4096];
+		size_t count;
+		while ((count = fread(buffer, 1, sizeof(buffer), pipe)) > 0)
+			text.append(buffer, count);
+		pclose(pipe);
+	}
+	while (!text.empty() && text.back() == '\n')
+		text.pop_back();
+	return text;
+}
+
+void
+Xdotool(const std::string& arguments)
+{
+	ASSERT_EQ(system(("xdotool " + arguments + " >/dev/null 2>&1").c_str()), 0) << arguments;
+}
+
+// Waits for a condition, up to ten seconds.
+template <typename Condition>
+bool
+Eventually(Condition condition)
+{
+	auto limit = steady_clock::now() + std::chrono::seconds(10);
+	while (!condition()) {
+		if (steady_clock::now() > limit)
+			return false;
+		std::this_thread::sleep_for(milliseconds(50));
+	}
+	return true;
+}
+
+// The program running on the test's display, in a scratch directory.
+class DesktopRun {
+public:
+	explicit DesktopRun(const ScratchDir& directory,
+		const std::vector<std::pair<std::string, std::string>>& environment = {})
+	{
+		fPid = fork();
+		if (fPid == 0) {
+			if (chdir(directory.Path().c_str()) != 0)
+				_exit(126);
+			setenv("QUILLON_PLATFORM", "desktop", 1);
+			setenv("QUILLON_PARALLEL1", (directory / "parallel1.out").c_str(), 1);
+			// The toolkit and the X libraries keep what they allocate until
+			// the process ends; our own leaks are looked for by the other tests.
+			setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
+			for (const auto& [name, value] : environment)
+				setenv(name.c_str(), value.c_str(), 1);
+			int devnull = open("/dev/null", O_RDWR);
+			dup2(devnull, 0);
+			std::string binary = quillon_binary();
+			execl(binary.c_str(), binary.c_str(), static_cast<char*>(NULL));
+			_exit(127);
+		}
+	}
+
+	~DesktopRun()
+	{
+		if (fPid > 0 && !fEnded) {
+			kill(fPid, SIGKILL);
+			waitpid(fPid, NULL, 0);
+		}
+	}
+
+	// The X window with this title, once it is up; empty if it never comes.
+	std::string WaitForWindow(const std::string& title)
+	{
+		std::string id;
+		Eventually([&] {
+			id = Output("xdotool search --onlyvisible --name '^" + title + "$' 2>/dev/null | head -1");
+			return !id.empty();
+		});
+		return id;
+	}
+
+	bool WindowGone(const std::string& title)
+	{
+		return Eventually([&] {
+			return Output("xdotool search --onlyvisible --name '^" + title + "$' 2>/dev/null").empty();
+		});
+	}
+
+	// Puts the pointer in the window and the keyboard focus on it.
+	void Focus(const std::string& window)
+	{
+		Xdotool("mousemove --window " + window + " 200 300");
+		Xdotool("windowfocus --sync " + window);
+	}
+
+	// The main window once it is up, with the keyboard on it; empty if it
+	// never comes.
+	std::string MainWindow()
+	{
+		std::string window = WaitForWindow("Quillon Window");
+		if (!window.empty())
+			Focus(window);
+		return window;
+	}
+
+	// Ctrl+P, then the file's name typed in the panel and confirmed.
+	bool PrintThroughPanel(const std::string& name)
+	{
+		Xdotool("key ctrl+p");
+		std::string panel = WaitForWindow("Quillon: Open");
+		if (panel.empty())
+			return false;
+		Focus(panel);
+		Xdotool("type --delay 60 " + name);
+		Xdotool("key Return");
+		return true;
+	}
+
+	// The exit code, or -1 if the program did not end by itself in time.
+	int WaitExit()
+	{
+		int status = 0;
+		bool ended = Eventually([&] { return waitpid(fPid, &status, WNOHANG) == fPid; });
+		if (!ended)
+			return -1;
+		fEnded = true;
+		return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+	}
+
+	bool StillRunning() { return waitpid(fPid, NULL, WNOHANG) == 0; }
+
+private:
+	pid_t fPid = -1;
+	bool fEnded = false;
+};
+
+// What a window manager sends when the user clicks a window's close box.
+void
+RequestClose(const std::string& window)
+{
+	Display* display = XOpenDisplay(gDisplay.c_str());
+	ASSERT_NE(display, nullptr);
+	XEvent event = {};
+	event.xclient.type = ClientMessage;
+	event.xclient.window = std::stoul(window);
+	event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+	event.xclient.format = 32;
+	event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+	event.xclient.data.l[1] = CurrentTime;
+	XSendEvent(display, event.xclient.window, False, NoEventMask, &event);
+	XCloseDisplay(display);
+}
+
+std::string
+Snapshot(const std::string& window)
+{
+	return Output("xwd -silent -id " + window);
+}
+
+TEST(DesktopWindow, OpensWhereTheProgramPutsItAndQuitsByShortcut)
+{
+	ScratchDir directory;
+	DesktopRun run(directory);
+	std::string window = run.MainWindow();
+	ASSERT_FALSE(window.empty());
+	std::string geometry = Output("xdotool getwindowgeometry " + window);
+	EXPECT_NE(geometry.find("Position: 32,32"), std::string::npos) << geometry;
+	EXPECT_NE(geometry.find("Geometry: 569x569"), std::string::npos) << geometry;
+	Xdotool("key ctrl+q");
+	EXPECT_EQ(run.WaitExit(), 0);
+}
+
+TEST(DesktopWindow, CloseBoxQuits)
+{
+	ScratchDir directory;
+	DesktopRun run(directory);
+	std::string window = run.WaitForWindow("Quillon Window");
+	ASSERT_FALSE(window.empty());
+	RequestClose(window);
+	EXPECT_EQ(run.WaitExit(), 0);
+}
+
+// A profile chosen with the mouse and the menu's arrow keys shows in the view
+// at once, and a file chosen in the panel prints exactly the bytes the same
+// choices give on the headless backend.
+TEST(DesktopWindow, MenuChoiceRedrawsAndPanelPrintsLikeHeadless)
+{
+	const std::string text = "total\t12.50\r\nitem one\tx\n\fnext page\n";
+	ScratchDir reference;
+	reference.Write("notes.txt", text);
+	RunResult headless = run_quillon(reference, "menu MPhp\ndrop notes.txt\n");
+	ASSERT_EQ(headless.exitCode, 0) << headless.Describe();
+	std::string expected = reference.Read("parallel1.out");
+	ASSERT_FALSE(expected.empty());
+
+	ScratchDir directory;
+	directory.Write("notes.txt", text);
+	DesktopRun run(directory);
+	std::string window = run.MainWindow();
+	ASSERT_FALSE(window.empty());
+	std::string before;
+	ASSERT_TRUE(Eventually([&] {
+		before = Snapshot(window);
+		return !before.empty();
+	}));
+
+	// "File", then one menu to the right ("Printers"), its fourth item.
+	Xdotool("mousemove --window " + window + " 12 9 click 1");
+	Xdotool("key --delay 80 Right Down Down Down Down Return");
+	EXPECT_TRUE(Eventually([&] { return Snapshot(window) != before; }))
+		<< "the view did not change after a profile was chosen";
+
+	run.Focus(window);
+	ASSERT_TRUE(run.PrintThroughPanel("notes.txt"));
+	EXPECT_TRUE(run.WindowGone("Quillon: Open"));
+	EXPECT_TRUE(Eventually([&] { return directory.Read("parallel1.out") == expected; }))
+		<< printable(directory.Read("parallel1.out")) << "\nexpected\n" << printable(expected);
+
+	run.Focus(window);
+	Xdotool("key ctrl+q");
+	EXPECT_EQ(run.WaitExit(), 0);
+}
+
+TEST(DesktopWindow, AlertHoldsTheWindowUntilItsButtonIsPressed)
+{
+	ScratchDir directory;
+	DesktopRun run(directory);
+	std::string window = run.MainWindow();
+	ASSERT_FALSE(window.empty());
+	Xdotool("key ctrl+n");
+	std::string alert = run.WaitForWindow("Printer Alert");
+	ASSERT_FALSE(alert.empty());
+
+	// Neither the window's shortcut nor its close box gets past the alert.
+	Xdotool("key ctrl+q");
+	RequestClose(window);
+	std::this_thread::sleep_for(milliseconds(500));
+	EXPECT_TRUE(run.StillRunning());
+
+	run.Focus(alert);
+	Xdotool("key Return");
+	EXPECT_TRUE(run.WindowGone("Printer Alert"));
+	run.Focus(window);
+	Xdotool("key ctrl+q");
+	EXPECT_EQ(run.WaitExit(), 0);
+}
+
+// The port alert's default button is "Quit": it ends the program.
+TEST(DesktopWindow, PortAlertQuitEndsTheProgram)
+{
+	ScratchDir directory;
+	directory.Write("notes.txt", "hello\n");
+	DesktopRun run(directory, { { "QUILLON_PARALLEL1", directory / "missing/printer" } });
+	ASSERT_FALSE(run.MainWindow().empty());
+	ASSERT_TRUE(run.PrintThroughPanel("notes.txt"));
+	std::string alert = run.WaitForWindow("PrinterAlert");
+	ASSERT_FALSE(alert.empty());
+	run.Focus(alert);
+	Xdotool("key Return");
+	EXPECT_EQ(run.WaitExit(), 0);
+}
+
+TEST(DroppedFiles, UriListsBecomePaths)
+{
+	EXPECT_EQ(DroppedPaths("file:///home/ann/notes.txt\r\nfile:///tmp/a%20b%25.txt\r\n"),
+		(std::vector<std::string>{ "/home/ann/notes.txt", "/tmp/a b%.txt" }));
+	EXPECT_EQ(DroppedPaths("file://printhost/srv/list.txt\n"),
+		(std::vector<std::string>{ "/srv/list.txt" }));
+	EXPECT_EQ(DroppedPaths("/plain/path\n# a comment\nhttp://example.com/x\nrelative\n"),
+		(std::vector<std::string>{ "/plain/path" }));
+	// A broken escape is kept as it stands; an empty list gives no files.
+	EXPECT_EQ(DroppedPaths("file:///a%2"), (std::vector<std::string>{ "/a%2" }));
+	EXPECT_TRUE(DroppedPaths("").empty());
+}
+
+}  // namespace
