@@ -225,7 +225,9 @@ public:
 		std::vector<DrawnString> strings;
 		{
 			std::lock_guard<std::mutex> lock(fOwner->fDrawLock);
-			strings = fOwner->fShown[fWindow];
+			auto shown = fOwner->fShown.find(fWindow);
+			if (shown != fOwner->fShown.end())
+				strings = shown->second;
 		}
 		for (const DrawnString& string : strings) {
 			fl_font(ToolkitFont(string.kind), static_cast<Fl_Fontsize>(string.size));

@@ -43,8 +43,10 @@ public:
 			dup2(devnull, 1);
 			dup2(devnull, 2);
 			std::string fd = std::to_string(pipeFds[1]);
+			// Without -noreset the server resets whenever its last client
+			// leaves, and a program starting just then cannot connect.
 			execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24",
-				"-nolisten", "tcp", static_cast<char*>(NULL));
+				"-nolisten", "tcp", "-noreset", static_cast<char*>(NULL));
 			_exit(127);
 		}
 		close(pipeFds[1]);
