@@ -280,6 +280,8 @@ public:
 		fMenuBar(NULL)
 	{
 		label(fTitle.c_str());
+		// The class desktops match with the program's desktop entry.
+		xclass("quillon");
 		int top = 0;
 		if (!menu.empty()) {
 			fMenuBar = new Fl_Menu_Bar(0, 0, w(), kMenuBarHeight);
@@ -660,6 +662,10 @@ DesktopBackend::ShowPanel(BFilePanel* panel)
 	self->Post([self, panel, directory, type] {
 		Fl_File_Chooser* chooser = new Fl_File_Chooser(directory.c_str(), "*", type, "Quillon: Open");
 		chooser->preview(0);
+		// The toolkit's chooser holds back every other window (its window
+		// is reached through one of its buttons); a panel here
+		// leaves the program free while it is up.
+		chooser->newButton->window()->clear_modal_states();
 		chooser->show();
 		if (self->fPanels.empty())
 			Fl::add_timeout(kPanelPollSeconds, &Private::PollPanels, self);

@@ -1,6 +1,7 @@
 // The program in a real window: an X server of the test's own (Xvfb), the
 // built binary on the desktop backend, and a user made of real X input
 // (xdotool) and the window manager's close request.
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -227,6 +228,14 @@ RequestClose(const std::string& window)
 	XCloseDisplay(display);
 }
 
+// The windows on screen, menus that are open included.
+size_t
+VisibleWindows()
+{
+	std::string list = Output("xdotool search --onlyvisible --class '' 2>/dev/null");
+	return list.empty() ? 0 : static_cast<size_t>(std::count(list.begin(), list.end(), '\n')) + 1;
+}
+
 std::string
 Snapshot(const std::string& window)
 {
@@ -280,8 +289,11 @@ TEST(DesktopWindow, MenuChoiceRedrawsAndPanelPrintsLikeHeadless)
 		return !before.empty();
 	}));
 
-	// "File", then one menu to the right ("Printers"), its fourth item.
+	// "File", then one menu to the right ("Printers"), its fourth item. The
+	// keys wait until the menu is up.
+	size_t windows = VisibleWindows();
 	Xdotool("mousemove --window " + window + " 12 9 click 1");
+	ASSERT_TRUE(Eventually([&] { return VisibleWindows() > windows; }));
 	Xdotool("key --delay 80 Right Down Down Down Down Return");
 	EXPECT_TRUE(Eventually([&] { return Snapshot(window) != before; }))
 		<< "the view did not change after a profile was chosen";
@@ -292,6 +304,27 @@ TEST(DesktopWindow, MenuChoiceRedrawsAndPanelPrintsLikeHeadless)
 	EXPECT_TRUE(Eventually([&] { return directory.Read("parallel1.out") == expected; }))
 		<< printable(directory.Read("parallel1.out")) << "\nexpected\n" << printable(expected);
 
+	run.Focus(window);
+	Xdotool("key ctrl+q");
+	EXPECT_EQ(run.WaitExit(), 0);
+}
+
+// A panel holds nothing back: the window takes commands while it is up, a
+// second panel opens beside it, and quitting takes both panels away.
+TEST(DesktopWindow, PanelsLeaveTheWindowFree)
+{
+	ScratchDir directory;
+	DesktopRun run(directory);
+	std::string window = run.MainWindow();
+	ASSERT_FALSE(window.empty());
+	Xdotool("key ctrl+p");
+	ASSERT_FALSE(run.WaitForWindow("Quillon: Open").empty());
+	run.Focus(window);
+	Xdotool("key ctrl+p");
+	EXPECT_TRUE(Eventually([] {
+		std::string panels = Output("xdotool search --onlyvisible --name '^Quillon: Open$' 2>/dev/null");
+		return std::count(panels.begin(), panels.end(), '\n') == 1;
+	})) << "the second panel did not open";
 	run.Focus(window);
 	Xdotool("key ctrl+q");
 	EXPECT_EQ(run.WaitExit(), 0);
