@@ -714,9 +714,10 @@ DesktopBackend::WindowShown(BWindow* window)
 	window->PostMessage(kDrawViews);
 }
 
-// Showing a window again after a change brings its views up to date at once.
+// The views draw again after every message the window handles, so a changed
+// setting shows at once.
 void
-DesktopBackend::WindowActivated(BWindow* window)
+DesktopBackend::WindowMessageHandled(BWindow* window)
 {
 	window->PostMessage(kDrawViews);
 }

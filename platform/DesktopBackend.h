@@ -41,7 +41,7 @@ public:
 	virtual void HidePanel(BFilePanel* panel);
 
 	virtual void WindowShown(BWindow* window);
-	virtual void WindowActivated(BWindow* window);
+	virtual void WindowMessageHandled(BWindow* window);
 	virtual void WindowGone(BWindow* window);
 	virtual void WindowInvalidated(BWindow* window);
 	virtual void WindowDrawBegin(BWindow* window);

@@ -30,8 +30,9 @@ public:
 	virtual void HidePanel(BFilePanel*) {}
 
 	virtual void WindowShown(BWindow*) {}
-	// Show was called again on a window already on screen.
-	virtual void WindowActivated(BWindow*) {}
+	// The window has handled a message on its thread: what the message
+	// changed may now be brought to the screen.
+	virtual void WindowMessageHandled(BWindow*) {}
 	virtual void WindowGone(BWindow*) {}
 	virtual void WindowInvalidated(BWindow*) {}
 	// A window draws its views between these two calls, on its own thread.

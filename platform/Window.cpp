@@ -42,8 +42,7 @@ BWindow::Show()
 	if (fShowLevel.fetch_add(1) == 0) {
 		Run();
 		platform_backend()->WindowShown(this);
-	} else
-		platform_backend()->WindowActivated(this);
+	}
 }
 
 void
@@ -89,6 +88,8 @@ BWindow::DispatchMessage(BMessage* message)
 			break;
 		default:
 			BLooper::DispatchMessage(message);
+			if (message->what != B_QUIT_REQUESTED)
+				platform_backend()->WindowMessageHandled(this);
 			break;
 	}
 }
