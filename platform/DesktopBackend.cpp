@@ -722,6 +722,19 @@ DesktopBackend::WindowMessageHandled(BWindow* window)
 	window->PostMessage(kDrawViews);
 }
 
+// A closed window leaves the screen at once, even while the application is
+// still busy (a job to a slow printer) and deletes it only later.
+void
+DesktopBackend::WindowClosed(BWindow* window)
+{
+	Private* self = fPrivate.get();
+	self->Post([self, window] {
+		auto shown = self->fWindows.find(window);
+		if (shown != self->fWindows.end())
+			shown->second->hide();
+	});
+}
+
 void
 DesktopBackend::WindowGone(BWindow* window)
 {

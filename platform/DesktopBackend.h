@@ -42,6 +42,7 @@ public:
 
 	virtual void WindowShown(BWindow* window);
 	virtual void WindowMessageHandled(BWindow* window);
+	virtual void WindowClosed(BWindow* window);
 	virtual void WindowGone(BWindow* window);
 	virtual void WindowInvalidated(BWindow* window);
 	virtual void WindowDrawBegin(BWindow* window);

@@ -33,6 +33,9 @@ public:
 	// The window has handled a message on its thread: what the message
 	// changed may now be brought to the screen.
 	virtual void WindowMessageHandled(BWindow*) {}
+	// The window's loop has ended: it is closed, though the object lives
+	// until the application deletes it.
+	virtual void WindowClosed(BWindow*) {}
 	virtual void WindowGone(BWindow*) {}
 	virtual void WindowInvalidated(BWindow*) {}
 	// A window draws its views between these two calls, on its own thread.

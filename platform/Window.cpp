@@ -173,6 +173,7 @@ void
 BWindow::_LoopEnded()
 {
 	fLoopEnded = true;
+	platform_backend()->WindowClosed(this);
 	// The application deletes the window on its own thread.
 	if (be_app != NULL) {
 		BMessage gone(kWindowGone);

@@ -8,7 +8,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <poll.h>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -351,6 +353,49 @@ TEST(DesktopWindow, AlertHoldsTheWindowUntilItsButtonIsPressed)
 	EXPECT_TRUE(run.WindowGone("Printer Alert"));
 	run.Focus(window);
 	Xdotool("key ctrl+q");
+	EXPECT_EQ(run.WaitExit(), 0);
+}
+
+// A printer that takes its data slowly holds the job, not the window: the
+// close box takes the window away at once, and the program ends once the
+// job is done.
+TEST(DesktopWindow, ClosedWindowLeavesWhileAJobWaitsForThePrinter)
+{
+	ScratchDir directory;
+	std::string text;
+	for (int line = 0; line < 4000; line++)
+		text += "line " + std::to_string(line) + " of a listing long enough to fill the pipe\n";
+	directory.Write("listing.txt", text);
+	// A named pipe stands in for the printer; nothing is read from it until
+	// the window is closed, so the job waits in a write.
+	std::string printer = directory / "printer";
+	ASSERT_EQ(mkfifo(printer.c_str(), 0600), 0);
+	int fd = open(printer.c_str(), O_RDONLY | O_NONBLOCK);
+	ASSERT_GE(fd, 0);
+	DesktopRun run(directory, { { "QUILLON_PARALLEL1", printer } });
+	std::string window = run.MainWindow();
+	ASSERT_FALSE(window.empty());
+	ASSERT_TRUE(run.PrintThroughPanel("listing.txt"));
+
+	struct pollfd started = { fd, POLLIN, 0 };
+	ASSERT_EQ(poll(&started, 1, 10000), 1) << "the job never wrote to the printer";
+	RequestClose(window);
+	EXPECT_TRUE(run.WindowGone("Quillon Window"));
+	EXPECT_TRUE(run.StillRunning());
+
+	std::string printed;
+	char buffer[65536];
+	for (;;) {
+		struct pollfd readable = { fd, POLLIN, 0 };
+		if (poll(&readable, 1, 10000) != 1)
+			break;
+		ssize_t count = read(fd, buffer, sizeof(buffer));
+		if (count <= 0)
+			break;
+		printed.append(buffer, static_cast<size_t>(count));
+	}
+	close(fd);
+	EXPECT_NE(printed.find("line 3999 of a listing"), std::string::npos);
 	EXPECT_EQ(run.WaitExit(), 0);
 }
 
