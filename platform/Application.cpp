@@ -66,8 +66,13 @@ void
 BApplication::_PostLaunchRefs()
 {
 	std::vector<std::string> paths = LaunchRefs();
-	if (paths.empty())
-		return;
+	if (!paths.empty())
+		_PostRefs(paths);
+}
+
+void
+BApplication::_PostRefs(const std::vector<std::string>& paths)
+{
 	BMessage refs(B_REFS_RECEIVED);
 	for (const std::string& path : paths) {
 		entry_ref ref(path.c_str());

@@ -34,6 +34,10 @@ public:
 	const char* Signature() const { return fSignature.c_str(); }
 	bool IsRunning() const;
 
+	// Kit internals, for the backends: posts the files to the application
+	// as one refs message, as a drop on it or a launch with them does.
+	void _PostRefs(const std::vector<std::string>& paths);
+
 private:
 	friend class BWindow;
 	void _AddWindow(BWindow* window);

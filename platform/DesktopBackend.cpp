@@ -249,14 +249,8 @@ public:
 				const char* text = Fl::event_text();
 				std::vector<std::string> paths = DroppedPaths(text != NULL
 					? std::string(text, static_cast<size_t>(Fl::event_length())) : std::string());
-				if (!paths.empty() && be_app != NULL) {
-					BMessage refs(B_REFS_RECEIVED);
-					for (const std::string& path : paths) {
-						entry_ref ref(path.c_str());
-						refs.AddRef("refs", &ref);
-					}
-					be_app->PostMessage(&refs);
-				}
+				if (!paths.empty() && be_app != NULL)
+					be_app->_PostRefs(paths);
 				return 1;
 			}
 			default:
@@ -692,17 +686,8 @@ void
 DesktopBackend::WindowShown(BWindow* window)
 {
 	std::vector<MenuEntry> menu;
-	if (BMenuBar* bar = window->KeyMenuBar()) {
-		for (int32 i = 0; i < bar->CountItems(); i++) {
-			BMenuItem* item = bar->ItemAt(i);
-			if (BMenu* submenu = item->Submenu()) {
-				menu.push_back({ submenu->Title(), NULL, 0, true, false, false });
-				CopyMenu(submenu, menu);
-				menu.push_back({ "", NULL, 0, false, true, false });
-			} else if (!item->IsSeparator())
-				menu.push_back({ item->Label(), item, item->Shortcut(), false, false, false });
-		}
-	}
+	if (BMenuBar* bar = window->KeyMenuBar())
+		CopyMenu(bar, menu);
 	Private* self = fPrivate.get();
 	self->Post([self, window, menu] {
 		Private::ToolkitWindow*& shown = self->fWindows[window];

@@ -213,12 +213,7 @@ HeadlessBackend::Drop(const std::vector<std::string>& paths)
 {
 	if (be_app == NULL)
 		return "no application";
-	BMessage refs(B_REFS_RECEIVED);
-	for (const std::string& path : paths) {
-		entry_ref ref(path.c_str());
-		refs.AddRef("refs", &ref);
-	}
-	be_app->PostMessage(&refs);
+	be_app->_PostRefs(paths);
 	return "";
 }
 

@@ -195,6 +195,14 @@ public:
 		return true;
 	}
 
+	// Ctrl+Q on the window; the exit code, as WaitExit gives it.
+	int QuitByShortcut(const std::string& window)
+	{
+		Focus(window);
+		Xdotool("key ctrl+q");
+		return WaitExit();
+	}
+
 	// The exit code, or -1 if the program did not end by itself in time.
 	int WaitExit()
 	{
@@ -253,8 +261,7 @@ TEST(DesktopWindow, OpensWhereTheProgramPutsItAndQuitsByShortcut)
 	std::string geometry = Output("xdotool getwindowgeometry " + window);
 	EXPECT_NE(geometry.find("Position: 32,32"), std::string::npos) << geometry;
 	EXPECT_NE(geometry.find("Geometry: 569x569"), std::string::npos) << geometry;
-	Xdotool("key ctrl+q");
-	EXPECT_EQ(run.WaitExit(), 0);
+	EXPECT_EQ(run.QuitByShortcut(window), 0);
 }
 
 TEST(DesktopWindow, CloseBoxQuits)
@@ -306,9 +313,7 @@ TEST(DesktopWindow, MenuChoiceRedrawsAndPanelPrintsLikeHeadless)
 	EXPECT_TRUE(Eventually([&] { return directory.Read("parallel1.out") == expected; }))
 		<< printable(directory.Read("parallel1.out")) << "\nexpected\n" << printable(expected);
 
-	run.Focus(window);
-	Xdotool("key ctrl+q");
-	EXPECT_EQ(run.WaitExit(), 0);
+	EXPECT_EQ(run.QuitByShortcut(window), 0);
 }
 
 // A panel holds nothing back: the window takes commands while it is up, a
@@ -327,9 +332,7 @@ TEST(DesktopWindow, PanelsLeaveTheWindowFree)
 		std::string panels = Output("xdotool search --onlyvisible --name '^Quillon: Open$' 2>/dev/null");
 		return std::count(panels.begin(), panels.end(), '\n') == 1;
 	})) << "the second panel did not open";
-	run.Focus(window);
-	Xdotool("key ctrl+q");
-	EXPECT_EQ(run.WaitExit(), 0);
+	EXPECT_EQ(run.QuitByShortcut(window), 0);
 }
 
 TEST(DesktopWindow, AlertHoldsTheWindowUntilItsButtonIsPressed)
@@ -351,9 +354,7 @@ TEST(DesktopWindow, AlertHoldsTheWindowUntilItsButtonIsPressed)
 	run.Focus(alert);
 	Xdotool("key Return");
 	EXPECT_TRUE(run.WindowGone("Printer Alert"));
-	run.Focus(window);
-	Xdotool("key ctrl+q");
-	EXPECT_EQ(run.WaitExit(), 0);
+	EXPECT_EQ(run.QuitByShortcut(window), 0);
 }
 
 // A printer that takes its data slowly holds the job, not the window: the
