@@ -3,7 +3,7 @@
 
 BUILD ?= build
 JOBS ?= $(shell nproc)
-PACKAGES = cmake make g++ googletest libgtest-dev libbenchmark-dev libfltk1.3-dev libx11-dev \
+PACKAGES = cmake make g++ ccache googletest libgtest-dev libbenchmark-dev libfltk1.3-dev libx11-dev \
 	xvfb xdotool x11-apps
 SUDO = $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
