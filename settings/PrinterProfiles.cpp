@@ -1,6 +1,11 @@
 #include "PrinterProfiles.h"
 
+#include <cstdio>
+#include <cstring>
+#include <initializer_list>
 #include <mutex>
+
+#include "CharacterSet.h"
 
 #include "CommandCodes.h"
 #include "SettingsStore.h"
@@ -163,4 +168,48 @@ InstallPrinterProfile(const PrinterProfile& profile)
 	TopBlankLines = profile.topBlankLines;
 	TabSize = profile.tabSize;
 	PagesPerSheet = profile.pagesPerSheet;
+}
+
+// Each byte as a code string pair: "1B".
+static void
+AppendCode(std::string& code, std::initializer_list<int> bytes)
+{
+	for (int byte : bytes) {
+		char pair[4];
+		snprintf(pair, sizeof(pair), "%02X", byte & 0xFF);
+		if (!code.empty())
+			code += ' ';
+		code += pair;
+	}
+}
+
+std::string
+CharacterSetCode(const char* printName, const CharacterSet& set)
+{
+	uint32_t model = 0;
+	for (const PrinterProfile& profile : kPrinterProfiles) {
+		if (strcmp(profile.printName, printName) == 0)
+			model = profile.command;
+	}
+	std::string code;
+	switch (model) {
+		case MPed:
+		case MPei:
+			// Assign the table to slot 1 and select it; the PC code pages
+			// have characters in 0x80 to 0x9F, which ESC 6 makes printable.
+			AppendCode(code, { 0x1B, '(', 't', 3, 0, 1, set.escpTable[0], set.escpTable[1] });
+			AppendCode(code, { 0x1B, 't', 1 });
+			if (!set.isoControls)
+				AppendCode(code, { 0x1B, '6' });
+			break;
+		case MPpp:
+			AppendCode(code, { 0x1B, '[', 'T', 4, 0, 0, 0, set.codePage >> 8, set.codePage & 0xFF });
+			break;
+		case MPhp:
+			AppendCode(code, { 0x1B, '(' });
+			for (const char* c = set.pclSymbolSet; *c != '\0'; c++)
+				AppendCode(code, { *c });
+			break;
+	}
+	return code;
 }

@@ -2,6 +2,9 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+
+struct CharacterSet;
 
 struct PrinterProfile {
 	uint32_t command;
@@ -65,3 +68,9 @@ const PrinterPortPath* FindPrinterPort(uint32_t command);
 // Installs a profile: every code-string source, the texts and counts, and fresh
 // pitch and quality codes. The other active copies and all labels stay.
 void InstallPrinterProfile(const PrinterProfile& profile);
+
+// The code string that has the named printer model read its upper half as the
+// given character set: the ESC/P table, the Proprinter code page or the PCL
+// symbol set. Empty for the plain ASCII models, whose printer keeps its own
+// setting.
+std::string CharacterSetCode(const char* printName, const CharacterSet& set);
