@@ -15,6 +15,8 @@ char FileBuffer[kFileBufferSize];
 int32_t FileLenght = 0;
 int32_t PaperX = 0;
 int32_t PaperY = 0;
+std::string CharacterSetSelection;
+int32_t UpperHalfKeptFrom = 0x100;
 
 // The product of two floats, formed exactly in double precision and truncated
 // toward zero.
@@ -67,6 +69,7 @@ StartPrinting()
 		code[kSettingTextSize - 1] = '\0';
 		HexToBuffer(code);
 	}
+	HexToBuffer(CharacterSetSelection.c_str());
 	PrintLineBuffer();
 
 	PaperX = TruncatedProduct(cpi, width);

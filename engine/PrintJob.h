@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 const int32_t kFileBufferSize = 999999;
 
@@ -9,6 +10,14 @@ extern char FileBuffer[kFileBufferSize];
 extern int32_t FileLenght;
 extern int32_t PaperX;
 extern int32_t PaperY;
+
+// The printer character set of the job, when one is chosen: the code string
+// that selects it on the printer, staged right after each file's preamble and
+// sent in the same write, and the first byte of the upper half that the full
+// filter keeps. Without a set they stay "" and 0x100, and nothing changes.
+// Set by the job's own thread before its first file.
+extern std::string CharacterSetSelection;
+extern int32_t UpperHalfKeptFrom;
 
 // Set-up and body of the file in FileBuffer; the output must be open.
 void StartPrinting();
