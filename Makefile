@@ -4,10 +4,10 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 PACKAGES = cmake make g++ ccache googletest libgtest-dev libbenchmark-dev libfltk1.3-dev libx11-dev \
-	xvfb xdotool x11-apps
+	xvfb xdotool x11-apps librsvg2-bin libpng-dev dpkg-dev file desktop-file-utils appstream lintian
 SUDO = $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps build run test test-plain test-asan test-tsan bench clean
+.PHONY: all deps build run test test-plain test-asan test-tsan bench package clean
 
 all: build
 
@@ -28,6 +28,10 @@ build: deps $(BUILD)/Makefile
 
 run: build
 	$(BUILD)/app/quillon
+
+# A Debian package of the installed files, in $(BUILD).
+package: build
+	cd $(BUILD) && cpack
 
 # Every test in three builds: plain, AddressSanitizer with UndefinedBehavior-
 # Sanitizer, and ThreadSanitizer.

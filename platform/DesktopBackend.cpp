@@ -12,6 +12,7 @@
 #include <string>
 #include <thread>
 
+#include <png.h>
 #include <unistd.h>
 
 #include <FL/Fl.H>
@@ -20,6 +21,7 @@
 #include <FL/Fl_Double_Window.H>
 #include <FL/Fl_File_Chooser.H>
 #include <FL/Fl_Menu_Bar.H>
+#include <FL/Fl_RGB_Image.H>
 #include <FL/Fl_Return_Button.H>
 #include <FL/Fl_Widget.H>
 #include <FL/fl_draw.H>
@@ -39,10 +41,30 @@
 
 namespace {
 
+// The program's icon at 48 px, as PNG bytes: kWindowIconPng.
+#include "WindowIcon.inc"
+
 // The height of a window's menu bar; its views start below it.
 const int kMenuBarHeight = 19;
 // How often an open file panel is looked at for the user's choice.
 const double kPanelPollSeconds = 0.1;
+
+// Every window, alerts and panels included, carries the program's icon, so
+// that the task bar shows it. The toolkit keeps its own copy of the pixels.
+void
+SetWindowIcon()
+{
+	png_image image = {};
+	image.version = PNG_IMAGE_VERSION;
+	if (!png_image_begin_read_from_memory(&image, kWindowIconPng, sizeof(kWindowIconPng)))
+		return;
+	image.format = PNG_FORMAT_RGBA;
+	std::vector<uchar> pixels(PNG_IMAGE_SIZE(image));
+	if (!png_image_finish_read(&image, NULL, pixels.data(), 0, NULL))
+		return;
+	Fl_RGB_Image icon(pixels.data(), static_cast<int>(image.width), static_cast<int>(image.height), 4);
+	Fl_Window::default_icon(&icon);
+}
 
 Fl_Font
 ToolkitFont(int32 kind)
@@ -437,6 +459,7 @@ DesktopBackend::Private::Loop()
 	fToolkitThread = std::this_thread::get_id();
 	fl_open_display();
 	Fl::scheme("gtk+");
+	SetWindowIcon();
 	{
 		std::lock_guard<std::mutex> lock(fTaskLock);
 		fRunning = true;

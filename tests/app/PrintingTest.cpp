@@ -136,10 +136,11 @@ TEST(Printing, LaunchWithRefsPrintsThemAsOneJob)
 {
 	ScratchDir directory;
 	std::string a = directory.Write("a.txt", kNotes);
-	directory.Write("b.txt", kOther);
+	directory.Write("-b.txt", kOther);
 	RunOptions options;
-	// Other arguments before the files are ignored.
-	options.arguments = { "--ignored", "word", "--refs", a, "b.txt" };
+	// Other words before the files are ignored; after --refs even a name
+	// that looks like an option is a file.
+	options.arguments = { "ignored", "word", "--refs", a, "-b.txt" };
 	RunResult result = run_quillon(directory, "", options);
 	expect_orderly_end(result);
 	EXPECT_TRUE(result.lines.empty()) << result.Describe();

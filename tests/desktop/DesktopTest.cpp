@@ -23,6 +23,7 @@
 
 // Last: the X headers define names such as None and Bool as macros.
 #include <X11/Xlib.h>
+#include <X11/Xatom.h>
 
 namespace {
 
@@ -261,6 +262,37 @@ TEST(DesktopWindow, OpensWhereTheProgramPutsItAndQuitsByShortcut)
 	std::string geometry = Output("xdotool getwindowgeometry " + window);
 	EXPECT_NE(geometry.find("Position: 32,32"), std::string::npos) << geometry;
 	EXPECT_NE(geometry.find("Geometry: 569x569"), std::string::npos) << geometry;
+	EXPECT_EQ(run.QuitByShortcut(window), 0);
+}
+
+// The task bar shows the program's icon: 48 px, the corners clear, the
+// printed line dark across the sheet.
+TEST(DesktopWindow, CarriesTheProgramsIcon)
+{
+	ScratchDir directory;
+	DesktopRun run(directory);
+	std::string window = run.MainWindow();
+	ASSERT_FALSE(window.empty());
+	Display* display = XOpenDisplay(gDisplay.c_str());
+	ASSERT_NE(display, nullptr);
+	Atom type = 0;
+	int format = 0;
+	unsigned long count = 0;
+	unsigned long after = 0;
+	unsigned char* data = NULL;
+	XGetWindowProperty(display, std::stoul(window), XInternAtom(display, "_NET_WM_ICON", False), 0,
+		2 + 48 * 48, False, XA_CARDINAL, &type, &format, &count, &after, &data);
+	// Format 32 properties come as longs, each holding one ARGB pixel.
+	const unsigned long* words = reinterpret_cast<const unsigned long*>(data);
+	std::vector<unsigned long> icon(words, words + (format == 32 ? count : 0));
+	XFree(data);
+	XCloseDisplay(display);
+	ASSERT_EQ(icon.size(), 2u + 48 * 48);
+	EXPECT_EQ(icon[0], 48u);
+	EXPECT_EQ(icon[1], 48u);
+	auto pixel = [&](int x, int y) { return icon[2 + static_cast<size_t>(y * 48 + x)] & 0xffffffffUL; };
+	EXPECT_EQ(pixel(0, 0) >> 24, 0u);
+	EXPECT_EQ(pixel(24, 34), 0xff1b2836UL);
 	EXPECT_EQ(run.QuitByShortcut(window), 0);
 }
 
