@@ -21,7 +21,6 @@
 // and removed at the end.
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -43,15 +42,11 @@
 #ifndef QUILLON_BINARY
 #define QUILLON_BINARY "build-bench/app/quillon"
 #endif
+#ifndef SPEED_LAUNCH
+#define SPEED_LAUNCH "build-bench/bench/speed_launch"
+#endif
 
 namespace {
-
-double
-Now()
-{
-	using namespace std::chrono;
-	return duration<double>(steady_clock::now().time_since_epoch()).count();
-}
 
 // CPU time of this thread: the engine figures hold on a busy machine too.
 double
@@ -222,52 +217,52 @@ struct Run {
 
 struct Child {
 	std::vector<std::string> argv;
-	std::string input;   // standard input, a file; /dev/null when empty
-	std::string output;  // standard output, a file made anew; /dev/null when empty
-	std::string directory;
-	bool headless = false;
+	std::string input;      // standard input, a file; /dev/null when empty
+	std::string output;     // standard output, a file made anew; /dev/null when empty
+	std::string directory;  // the working directory; this one's when empty
 };
 
+// Through the launcher, which times the child and reads its peak memory.
 Run
 RunOnce(const Child& child)
 {
 	Run run;
+	std::vector<std::string> words = {SPEED_LAUNCH,
+		child.input.empty() ? "/dev/null" : child.input,
+		child.output.empty() ? "/dev/null" : child.output,
+		child.directory.empty() ? "-" : child.directory};
+	words.insert(words.end(), child.argv.begin(), child.argv.end());
 	std::vector<char*> argv;
-	for (const std::string& word : child.argv)
+	for (const std::string& word : words)
 		argv.push_back(const_cast<char*>(word.c_str()));
 	argv.push_back(nullptr);
-	const char* input = child.input.empty() ? "/dev/null" : child.input.c_str();
-	const char* output = child.output.empty() ? "/dev/null" : child.output.c_str();
 
-	double start = Now();
-	pid_t pid = fork();
-	if (pid < 0) {
+	int report[2];
+	if (pipe(report) != 0) {
 		run.ok = false;
 		return run;
 	}
+	pid_t pid = fork();
 	if (pid == 0) {
-		int in = open(input, O_RDONLY);
-		int out = open(output, O_WRONLY | O_CREAT | O_TRUNC, 0644);
-		if (in < 0 || out < 0 || dup2(in, STDIN_FILENO) < 0 || dup2(out, STDOUT_FILENO) < 0)
+		close(report[0]);
+		if (dup2(report[1], STDOUT_FILENO) < 0)
 			_exit(126);
-		if (!child.directory.empty() && chdir(child.directory.c_str()) != 0)
-			_exit(126);
-		if (child.headless)
-			setenv("QUILLON_PLATFORM", "headless", 1);
 		execv(argv[0], argv.data());
 		_exit(127);
 	}
+	close(report[1]);
+	char line[256] = {};
+	ssize_t got = pid > 0 ? read(report[0], line, sizeof(line) - 1) : -1;
+	close(report[0]);
 	int status = 0;
-	struct rusage usage;
-	if (wait4(pid, &status, 0, &usage) != pid) {
-		run.ok = false;
-		return run;
-	}
-	run.wall = Now() - start;
-	run.cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
-		+ static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-	run.peakMegabytes = static_cast<double>(usage.ru_maxrss) / 1024.0;
-	run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+	if (pid > 0)
+		waitpid(pid, &status, 0);
+	long peakKilobytes = 0;
+	int exitCode = -1;
+	run.ok = got > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0
+		&& sscanf(line, "%lf %lf %ld %d", &run.wall, &run.cpu, &peakKilobytes, &exitCode) == 4
+		&& exitCode == 0;
+	run.peakMegabytes = static_cast<double>(peakKilobytes) / 1024.0;
 	return run;
 }
 
@@ -375,6 +370,7 @@ main(int argc, char** argv)
 	}
 	const std::string directory = name.data();
 	const std::string quillon = QUILLON_BINARY;
+	setenv("QUILLON_PLATFORM", "headless", 1);
 
 	std::string text = MachineText();
 	if (text.size() < kFileBufferSize) {
@@ -428,10 +424,10 @@ main(int argc, char** argv)
 			break;
 		}
 		// Read once so that every run finds the file in the page cache.
-		RunOnce({{cat, file}, "", "", "", false});
+		RunOnce({{cat, file}, "", "", ""});
 
-		Run catRun = RunMedian({{cat, file}, "", output, "", false}, size.runs);
-		Run prRun = RunMedian({{pr, "-l", "66", "-e4", "-F", file}, "", output, "", false},
+		Run catRun = RunMedian({{cat, file}, "", output, ""}, size.runs);
+		Run prRun = RunMedian({{pr, "-l", "66", "-e4", "-F", file}, "", output, ""},
 			size.prRuns);
 		unlink(output.c_str());
 		if (!catRun.ok || !prRun.ok) {
@@ -448,7 +444,7 @@ main(int argc, char** argv)
 		for (const Mode& mode : kModes) {
 			WriteScript(script, std::string("menu \"") + mode.item + "\"\nmenu \"Printer File\"\n"
 				+ "drop " + file + "\n");
-			Run job = RunMedian({{quillon}, script, "", directory, true}, size.runs);
+			Run job = RunMedian({{quillon}, script, "", directory}, size.runs);
 			std::string printed = directory + "/PrintFile";
 			bool printedAll = FileSize(printed) >= static_cast<off_t>(size.bytes / 2);
 			unlink(printed.c_str());
@@ -474,8 +470,8 @@ main(int argc, char** argv)
 	// Start to exit of a run that only closes the window.
 	if (WriteScript(script, "close\n")) {
 		const int kIdleRuns = 41;
-		Run idle = RunMedian({{quillon}, script, "", directory, true}, kIdleRuns);
-		Run truth = RunMedian({{FindProgram("true")}, "", "", "", false}, kIdleRuns);
+		Run idle = RunMedian({{quillon}, script, "", directory}, kIdleRuns);
+		Run truth = RunMedian({{FindProgram("true")}, "", "", ""}, kIdleRuns);
 		if (idle.ok && truth.ok) {
 			Row("idle start to exit", Seconds(idle.wall), Seconds(idle.cpu),
 				Format("%.1f MB", idle.peakMegabytes), "/bin/true " + Seconds(truth.wall),
