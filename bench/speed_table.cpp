@@ -324,7 +324,7 @@ Row(const std::string& what, const std::string& figure, const std::string& cpu,
 	const std::string& peak, const std::string& against, const std::string& ratio,
 	const std::string& goal)
 {
-	printf("%-26s %11s %9s %9s  %-26s %-24s %s\n", what.c_str(), figure.c_str(), cpu.c_str(),
+	printf("%-22s %11s %9s %9s  %-22s %-36s %s\n", what.c_str(), figure.c_str(), cpu.c_str(),
 		peak.c_str(), against.c_str(), ratio.c_str(), goal.c_str());
 }
 
@@ -377,9 +377,18 @@ main(int argc, char** argv)
 		fprintf(stderr, "found only %zu bytes of text on this machine\n", text.size());
 		return 1;
 	}
+	char load[64] = "?";
+	if (FILE* file = fopen("/proc/loadavg", "r")) {
+		if (fscanf(file, "%63s", load) != 1)
+			strcpy(load, "?");
+		fclose(file);
+	}
 	printf("Real text: %.1f MB from /usr/share/common-licenses, /usr/share/doc/*/copyright "
-		   "and manual pages, repeated to size. Medians of several runs.\n\n",
-		static_cast<double>(text.size()) / 1e6);
+		   "and manual pages, repeated to size.\n"
+		   "Medians of several runs. The printer's figures are bytes per second of its thread's "
+		   "CPU time;\njobs are timed from fork to exit (wall), with their CPU time in the next "
+		   "column. Load average %s on %ld CPUs.\n\n",
+		static_cast<double>(text.size()) / 1e6, load, sysconf(_SC_NPROCESSORS_ONLN));
 	Row("", "time", "CPU", "peak RSS", "against", "ratio", "goal");
 
 	// The text page printer alone, on the first 999,999 bytes.
@@ -462,7 +471,9 @@ main(int argc, char** argv)
 				: Goal(toCat <= 2 && job.peakMegabytes < 16, "(<= 2x cat, < 16 MB)");
 			Row(label + " job " + mode.name, Seconds(job.wall), Seconds(job.cpu),
 				Format("%.1f MB", job.peakMegabytes), "cat / pr",
-				Format("%.2fx cat", toCat) + Format(", pr %.1fx it", prToJob), goal);
+				Format("%.2fx cat", toCat) + Format(" (CPU %.1fx)", job.cpu / catRun.cpu)
+					+ Format(", pr %.1fx it", prToJob),
+				goal);
 		}
 		unlink(file.c_str());
 	}
