@@ -53,8 +53,12 @@ test-tsan: deps
 	cd $(BUILD)-tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
 		ctest --output-on-failure -j$(JOBS)
 
-bench: build
-	for b in $(BUILD)/bench/*_bench; do $$b; done
+# One table of speed figures from a release build of its own; the Google
+# benchmarks in build-bench/bench/*_bench go into the details.
+bench: deps
+	cmake -S . -B $(BUILD)-bench -DCMAKE_BUILD_TYPE=Release -DQUILLON_WERROR=ON -DQUILLON_TESTS=OFF
+	cmake --build $(BUILD)-bench -j$(JOBS) --target speed_table
+	$(BUILD)-bench/bench/speed_table
 
 clean:
-	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-tsan
+	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-tsan $(BUILD)-bench

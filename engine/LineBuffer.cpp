@@ -1,5 +1,6 @@
 #include "LineBuffer.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -94,11 +95,12 @@ WriteToPort(const char* bytes, int32_t count)
 	return static_cast<int32_t>(written);
 }
 
+// The flushed bytes are not cleared: nothing reads the buffer past
+// LineLenght, and clearing them cost a second pass over every byte.
 static void
 Flush()
 {
 	err = WriteToPort(LineBuffer, LineLenght);
-	memset(LineBuffer, 0, static_cast<size_t>(LineLenght));
 	LineLenght = 0;
 }
 
@@ -183,59 +185,56 @@ DecodeCodeString(const char* codeString, CodeBytes& code)
 }
 
 void
-StageCode(const CodeBytes& code)
+StageCodeAtLimit(const CodeBytes& code)
 {
 	if (!code.decoded) {
 		HexToBuffer(code.text);
 		return;
 	}
-	if (code.count == 0)
-		return;
-	if (LineLenght + code.count <= kLineBufferSize) {
-		memcpy(LineBuffer + LineLenght, code.bytes, static_cast<size_t>(code.count));
-		LineLenght += code.count;
-	} else {
-		for (int32_t i = 0; i < code.count; i++)
-			StageByte(code.bytes[i]);
-	}
-	ASC = code.lastValue;
+	for (int32_t i = 0; i < code.count; i++)
+		StageByte(code.bytes[i]);
+	if (code.count > 0)
+		ASC = code.lastValue;
 }
 
-// Stages count bytes in pieces that fit, flushing early whenever the buffer is
-// full; fill(destination, done, piece) puts each piece in place.
-template<typename Fill>
-static inline void
-StageInPieces(int32_t count, Fill fill)
+void
+StageRunAtLimit(const char* bytes, int32_t count)
 {
+	if (count <= 0)
+		return;
+	ASC = static_cast<int8_t>(bytes[count - 1]);
 	int32_t done = 0;
 	while (done < count) {
 		if (LineLenght == kLineBufferSize)
 			FlushFullBuffer();
-		int32_t room = kLineBufferSize - LineLenght;
-		int32_t piece = count - done < room ? count - done : room;
-		fill(LineBuffer + LineLenght, done, static_cast<size_t>(piece));
+		// A stretch that would fill the whole buffer, with more of the run
+		// after it, would only be staged to be flushed at once: it goes out
+		// from where it lies, the same write without the copy.
+		if (LineLenght == 0 && count - done > kLineBufferSize) {
+			sFlushedEarly += kLineBufferSize;
+			err = WriteToPort(bytes + done, kLineBufferSize);
+			done += kLineBufferSize;
+			continue;
+		}
+		int32_t piece = std::min(count - done, kLineBufferSize - LineLenght);
+		memcpy(LineBuffer + LineLenght, bytes + done, static_cast<size_t>(piece));
 		LineLenght += piece;
 		done += piece;
 	}
 }
 
 void
-StageRun(const char* bytes, int32_t count)
-{
-	if (count <= 0)
-		return;
-	ASC = static_cast<int8_t>(bytes[count - 1]);
-	StageInPieces(count, [bytes](char* destination, int32_t done, size_t piece) {
-		memcpy(destination, bytes + done, piece);
-	});
-}
-
-void
 StageRepeated(char byte, int32_t count)
 {
-	StageInPieces(count, [byte](char* destination, int32_t, size_t piece) {
-		memset(destination, byte, piece);
-	});
+	int32_t done = 0;
+	while (done < count) {
+		if (LineLenght == kLineBufferSize)
+			FlushFullBuffer();
+		int32_t piece = std::min(count - done, kLineBufferSize - LineLenght);
+		memset(LineBuffer + LineLenght, byte, static_cast<size_t>(piece));
+		LineLenght += piece;
+		done += piece;
+	}
 }
 
 int64_t

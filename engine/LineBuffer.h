@@ -1,9 +1,12 @@
 // Code strings and the staging buffer. Every byte of printed output is staged
-// here and leaves only through PrintLineBuffer, one write per flush.
+// here and leaves in the write of a flush, one write per flush; a stretch of
+// a run that would fill the whole buffer only to be flushed at once goes out
+// in that same write straight from where it lies.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 const int32_t kLineBufferSize = 99999;
 
@@ -34,13 +37,45 @@ struct CodeBytes {
 	bool decoded = true;  // false when the string is too long to keep here
 };
 void DecodeCodeString(const char* codeString, CodeBytes& code);
-void StageCode(const CodeBytes& code);
+inline void StageCode(const CodeBytes& code);
 
 // Stages a run of bytes (the text between line ends) and leaves the last one,
 // sign-extended, in ASC as WriteOneByte would.
-void StageRun(const char* bytes, int32_t count);
+inline void StageRun(const char* bytes, int32_t count);
 // Stages count copies of one byte.
 void StageRepeated(char byte, int32_t count);
+
+// What the two above do when the bytes do not fit as they are: they flush
+// early whenever the buffer is full.
+void StageCodeAtLimit(const CodeBytes& code);
+void StageRunAtLimit(const char* bytes, int32_t count);
+
+// The common case, a code or a run that fits, is a copy; it comes at every
+// line end and every stretch of text, so it is inlined into the printer.
+inline void
+StageCode(const CodeBytes& code)
+{
+	if (code.decoded && code.count <= kLineBufferSize - LineLenght) {
+		memcpy(LineBuffer + LineLenght, code.bytes, static_cast<size_t>(code.count));
+		LineLenght += code.count;
+		if (code.count > 0)
+			ASC = code.lastValue;
+		return;
+	}
+	StageCodeAtLimit(code);
+}
+
+inline void
+StageRun(const char* bytes, int32_t count)
+{
+	if (count > 0 && count <= kLineBufferSize - LineLenght) {
+		ASC = static_cast<int8_t>(bytes[count - 1]);
+		memcpy(LineBuffer + LineLenght, bytes, static_cast<size_t>(count));
+		LineLenght += count;
+		return;
+	}
+	StageRunAtLimit(bytes, count);
+}
 
 // The staged column of the current line: what is staged now plus what had to be
 // flushed early because the line did not fit in the buffer. Tab stops count it.

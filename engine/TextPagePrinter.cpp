@@ -3,6 +3,10 @@
 #include <cstring>
 #include <mutex>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "LineBuffer.h"
 #include "PrintJob.h"
 #include "SettingsStore.h"
@@ -121,20 +125,46 @@ ExpandTabs(int32_t tabs)
 	StageRepeated(' ', static_cast<int32_t>(spaces));
 }
 
-// Eight bytes at a time, so that a long stretch of plain text is passed over
-// with one test per word. The byte order of the word does not matter: a word
-// only tells whether all of its bytes pass, the byte loop finds the first
-// that does not.
+// Whether the byte ends a run that the mode passes through unchanged: a line
+// end in line-end mode; in full-filter mode any byte outside 0x20 to 0x7F.
+static inline bool
+EndsRun(char byte, filter_mode mode)
+{
+	if (mode == kLineEndMode)
+		return byte == '\n' || byte == '\r';
+	return static_cast<int8_t>(byte) < 0x20;
+}
+
+// The scan looks at a block of bytes at a time, sixteen with SSE2 (which every
+// x86-64 has) and eight elsewhere, so that a long stretch of plain text is
+// passed over with one test per block.
+#if defined(__SSE2__)
+
+static const int32_t kBlock = 16;
+
+// The position in the block of the first byte that ends the run, kBlock when
+// none does.
+static inline int32_t
+FirstEnd(const char* bytes, filter_mode mode)
+{
+	__m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
+	__m128i ends;
+	if (mode == kLineEndMode) {
+		ends = _mm_or_si128(_mm_cmpeq_epi8(block, _mm_set1_epi8('\n')),
+			_mm_cmpeq_epi8(block, _mm_set1_epi8('\r')));
+	} else {
+		// A signed comparison: 0x80 to 0xFF lie below 0x20 as well.
+		ends = _mm_cmplt_epi8(block, _mm_set1_epi8(0x20));
+	}
+	uint32_t mask = static_cast<uint32_t>(_mm_movemask_epi8(ends));
+	return __builtin_ctz(mask | (1u << kBlock));
+}
+
+#else
+
+static const int32_t kBlock = 8;
 static const uint64_t kEachByte = 0x0101010101010101ull;
 static const uint64_t kHighBits = 0x8080808080808080ull;
-
-static inline uint64_t
-Word(const char* bytes)
-{
-	uint64_t word;
-	memcpy(&word, bytes, sizeof(word));
-	return word;
-}
 
 static inline bool
 HasZeroByte(uint64_t word)
@@ -142,22 +172,32 @@ HasZeroByte(uint64_t word)
 	return ((word - kEachByte) & ~word & kHighBits) != 0;
 }
 
-// No LF and no CR among the eight bytes.
-static inline bool
-NoLineEnd(uint64_t word)
+// The word tells whether any of the eight bytes ends the run, in either byte
+// order; the byte loop then finds which.
+static inline int32_t
+FirstEnd(const char* bytes, filter_mode mode)
 {
-	return !HasZeroByte(word ^ (0x0A * kEachByte)) && !HasZeroByte(word ^ (0x0D * kEachByte));
+	uint64_t word;
+	memcpy(&word, bytes, sizeof(word));
+	bool any;
+	if (mode == kLineEndMode) {
+		any = HasZeroByte(word ^ (0x0A * kEachByte)) || HasZeroByte(word ^ (0x0D * kEachByte));
+	} else {
+		// All bytes lie in 0x20 to 0x7F when the high bits are clear and the
+		// other seven bits of each reach 0x20, which adding 0x60 carries
+		// into the high bit (at most 0x7F + 0x60, so nothing spills over).
+		uint64_t atLeast20 = (word & ~kHighBits) + 0x60 * kEachByte;
+		any = (atLeast20 & ~word & kHighBits) != kHighBits;
+	}
+	if (!any)
+		return kBlock;
+	int32_t i = 0;
+	while (!EndsRun(bytes[i], mode))
+		i++;
+	return i;
 }
 
-// All eight bytes lie in 0x20 to 0x7F: the high bit is clear and the other
-// seven bits reach 0x20, which adding 0x60 carries into the high bit (at most
-// 0x7F + 0x60, so nothing spills into the next byte).
-static inline bool
-AllKept(uint64_t word)
-{
-	uint64_t atLeast20 = (word & ~kHighBits) + 0x60 * kEachByte;
-	return (atLeast20 & ~word & kHighBits) == kHighBits;
-}
+#endif
 
 // Length of the run at the start of bytes that the mode passes through
 // unchanged. Within such a run no line ends, so the page check of its first
@@ -165,23 +205,16 @@ AllKept(uint64_t word)
 static inline int32_t
 PassThroughRun(const char* bytes, int32_t count, filter_mode mode)
 {
+	if (mode == kRawMode)
+		return count;
 	int32_t i = 0;
-	switch (mode) {
-		case kRawMode:
-			return count;
-		case kLineEndMode:
-			while (i + 8 <= count && NoLineEnd(Word(bytes + i)))
-				i += 8;
-			while (i < count && bytes[i] != '\n' && bytes[i] != '\r')
-				i++;
-			return i;
-		case kFullFilterMode:
-			while (i + 8 <= count && AllKept(Word(bytes + i)))
-				i += 8;
-			while (i < count && static_cast<int8_t>(bytes[i]) > 0x1F)
-				i++;
-			return i;
+	for (; i + kBlock <= count; i += kBlock) {
+		int32_t end = FirstEnd(bytes + i, mode);
+		if (end < kBlock)
+			return i + end;
 	}
+	while (i < count && !EndsRun(bytes[i], mode))
+		i++;
 	return i;
 }
 
@@ -225,7 +258,13 @@ PassOverPiece(const char* bytes, int32_t count)
 		if (run > 0) {
 			StageRun(here, run);
 			position += run;
-			continue;
+			if (run == left)
+				continue;
+			// The byte that ended the run needs no page check of its own:
+			// the run ended no line, and no page break was due before it,
+			// or left would have been 1.
+			here += run;
+			left -= run;
 		}
 
 		ASC = static_cast<int8_t>(*here);

@@ -1,11 +1,16 @@
 #include "PlatformBackend.h"
 
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
 
-#include "DesktopBackend.h"
+#include <dlfcn.h>
+#include <limits.h>
+#include <string>
+#include <unistd.h>
+
 #include "HeadlessBackend.h"
 
 namespace {
@@ -18,6 +23,36 @@ public:
 std::atomic<PlatformBackend*> sBackend(nullptr);
 std::mutex sChoiceLock;
 
+typedef PlatformBackend* (*desktop_backend_maker)(bool requireDisplay);
+
+// The desktop backend's module lies next to the program in the build tree and
+// in lib/quillon beside the bin directory once installed.
+desktop_backend_maker
+LoadDesktopModule()
+{
+	char program[PATH_MAX];
+	ssize_t length = readlink("/proc/self/exe", program, sizeof(program) - 1);
+	if (length <= 0)
+		return NULL;
+	std::string directory(program, static_cast<size_t>(length));
+	directory.erase(directory.rfind('/') + 1);
+	std::string error;
+	for (const char* place : {"../lib/quillon/", ""}) {
+		std::string path = directory + place + "quillon-desktop.so";
+		if (access(path.c_str(), F_OK) != 0)
+			continue;
+		if (void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) {
+			void* maker = dlsym(module, "quillon_desktop_backend");
+			if (maker != NULL)
+				return reinterpret_cast<desktop_backend_maker>(maker);
+		}
+		error = dlerror();
+	}
+	fprintf(stderr, "quillon: cannot load the desktop: %s\n",
+		error.empty() ? "quillon-desktop.so not found" : error.c_str());
+	return NULL;
+}
+
 PlatformBackend*
 CreateDefaultBackend()
 {
@@ -26,8 +61,14 @@ CreateDefaultBackend()
 	const char* wanted = getenv("QUILLON_PLATFORM");
 	bool headless = wanted != NULL && strcmp(wanted, "headless") == 0;
 	bool desktop = wanted != NULL && strcmp(wanted, "desktop") == 0;
-	if (!headless && (desktop || DesktopBackend::DisplayAvailable()))
-		return new DesktopBackend;
+	// Without DISPLAY no display can be opened; the module is not loaded.
+	const char* display = getenv("DISPLAY");
+	if (!headless && (desktop || (display != NULL && display[0] != '\0'))) {
+		if (desktop_backend_maker maker = LoadDesktopModule()) {
+			if (PlatformBackend* backend = maker(!desktop))
+				return backend;
+		}
+	}
 	return new ScriptedBackend;
 }
 

@@ -134,7 +134,11 @@ TEST_F(CodeStringTest, FlushOfNothingIsStillOneWriteOfZeroBytes)
 	EXPECT_EQ(LineLenght, 0);
 }
 
-TEST_F(CodeStringTest, FlushWritesEverythingStagedInOneCallAndZeroesIt)
+// Flushed bytes used to be zeroed as well. Nothing reads the buffer past
+// LineLenght, and the clearing, a second pass over every printed byte, took
+// about 7% of the text page printer's time on ordinary text, so the engine no
+// longer does it and these tests no longer ask for it.
+TEST_F(CodeStringTest, FlushWritesEverythingStagedInOneCall)
 {
 	HexToBuffer("1B 40 12");
 	ASC = 0x1B;
@@ -146,8 +150,6 @@ TEST_F(CodeStringTest, FlushWritesEverythingStagedInOneCallAndZeroesIt)
 	EXPECT_EQ(fOutput.Received(), Hex("1B 40 12 1B"));
 	EXPECT_EQ(err, 4);
 	EXPECT_EQ(LineLenght, 0);
-	for (int i = 0; i < 4; i++)
-		EXPECT_EQ(LineBuffer[i], 0) << "position " << i;
 
 	HexToBuffer("0C");
 	PrintLineBuffer();
@@ -161,8 +163,6 @@ TEST_F(CodeStringTest, ShortOrFailedWriteStillEmptiesTheBuffer)
 	PrintLineBuffer();
 	EXPECT_EQ(err, 2) << "err holds what the write reported";
 	EXPECT_EQ(LineLenght, 0);
-	for (int i = 0; i < 5; i++)
-		EXPECT_EQ(LineBuffer[i], 0) << "position " << i;
 	EXPECT_EQ(fOutput.Received(), Hex("01 02"));
 
 	// A stream that takes nothing at all.
@@ -174,8 +174,6 @@ TEST_F(CodeStringTest, ShortOrFailedWriteStillEmptiesTheBuffer)
 	PrintLineBuffer();
 	EXPECT_EQ(err, 0);
 	EXPECT_EQ(LineLenght, 0);
-	for (int i = 0; i < 3; i++)
-		EXPECT_EQ(LineBuffer[i], 0) << "position " << i;
 	PrinterPort = fOutput.Stream();
 	fclose(readOnly);
 }

@@ -28,12 +28,16 @@ Pick(std::mt19937& random, const T (&choices)[N])
 	return choices[std::uniform_int_distribution<size_t>(0, N - 1)(random)];
 }
 
+// With plainPercent, that share of the bytes other than line ends is plain
+// text, so that runs grow long.
 char
-RandomByte(std::mt19937& random, int lineEndPercent)
+RandomByte(std::mt19937& random, int lineEndPercent, int plainPercent = 0)
 {
 	int roll = std::uniform_int_distribution<int>(0, 99)(random);
 	if (roll < lineEndPercent)
 		return roll % 3 == 0 ? '\r' : '\n';
+	if (plainPercent > 0 && std::uniform_int_distribution<int>(0, 99)(random) < plainPercent)
+		return static_cast<char>(std::uniform_int_distribution<int>(0x20, 0x7E)(random));
 	roll = std::uniform_int_distribution<int>(0, 99)(random);
 	if (roll < 60)
 		return static_cast<char>(std::uniform_int_distribution<int>(0x20, 0x7E)(random));
@@ -75,7 +79,8 @@ protected:
 		sFile.shrink_to_fit();
 	}
 
-	void Compare(std::mt19937& random, size_t length, int lineEndPercent, size_t pieceLimit)
+	void Compare(std::mt19937& random, size_t length, int lineEndPercent, size_t pieceLimit,
+		int plainPercent = 0)
 	{
 		ReferencePrinter reference;
 		reference.filter = Pick(random, kFilters);
@@ -87,7 +92,7 @@ protected:
 		reference.ejectPaper = Pick(random, kCodes);
 		sFile.clear();
 		for (size_t i = 0; i < length; i++)
-			sFile += RandomByte(random, lineEndPercent);
+			sFile += RandomByte(random, lineEndPercent, plainPercent);
 
 		SCOPED_TRACE("filter \"" + reference.filter + "\", top " +
 			std::to_string(reference.topBlankLines) + ", tab " +
@@ -130,6 +135,23 @@ TEST_F(DifferentialTest, SmallFilesAgreeWithTheReference)
 		int lineEnds = std::uniform_int_distribution<int>(0, 30)(random);
 		size_t pieces = round % 4 == 0 ? std::uniform_int_distribution<size_t>(1, 300)(random) : 0;
 		Compare(random, length, lineEnds, pieces);
+		if (HasFatalFailure())
+			return;
+	}
+}
+
+// Mostly plain text: runs span many blocks of the scan and end at every
+// position of a block, at every alignment in the file and at every kind of
+// piece boundary.
+TEST_F(DifferentialTest, LongRunsAgreeWithTheReferenceWhereverTheyEnd)
+{
+	std::mt19937 random(31337);
+	sPieceRandom.seed(17);
+	for (int round = 0; round < 400; round++) {
+		size_t length = std::uniform_int_distribution<size_t>(0, 1500)(random);
+		int lineEnds = std::uniform_int_distribution<int>(0, 4)(random);
+		size_t pieces = round % 2 == 0 ? std::uniform_int_distribution<size_t>(1, 70)(random) : 0;
+		Compare(random, length, lineEnds, pieces, 97);
 		if (HasFatalFailure())
 			return;
 	}
