@@ -14,12 +14,15 @@
 int32_t LineCount = 0;
 file_piece_reader ReadNextFilePiece = nullptr;
 
-enum filter_mode { kRawMode, kLineEndMode, kFullFilterMode };
+// The full filter with a printer character set keeps the set's upper half as
+// well: 0x80 (or 0xA0) to 0xFF.
+enum filter_mode { kRawMode, kLineEndMode, kFullFilterMode, kFullFilterUpperMode };
 
 // The settings a file is printed with, copied under the store's lock when the
 // file begins: a command given meanwhile applies from the next file on.
 static struct {
 	filter_mode mode;
+	int32_t upperKeptFrom;
 	int32_t topBlankLines;
 	int32_t tabSize;
 	CodeBytes loadPaper;
@@ -64,6 +67,9 @@ TakePageSettings()
 	sTaken.taken = false;
 	// The texts themselves are constant; only the pointers needed the lock.
 	sPage.mode = FilterMode(sTaken.filter);
+	sPage.upperKeptFrom = UpperHalfKeptFrom;
+	if (sPage.mode == kFullFilterMode && sPage.upperKeptFrom < 0x100)
+		sPage.mode = kFullFilterUpperMode;
 	sPage.topBlankLines = sTaken.topBlankLines;
 	sPage.tabSize = sTaken.tabSize;
 	DecodeCodeString(sTaken.loadPaper, sPage.loadPaper);
@@ -126,12 +132,17 @@ ExpandTabs(int32_t tabs)
 }
 
 // Whether the byte ends a run that the mode passes through unchanged: a line
-// end in line-end mode; in full-filter mode any byte outside 0x20 to 0x7F.
+// end in line-end mode; in full-filter mode any byte outside 0x20 to 0x7F, and
+// with a character set any byte below 0x20 or in the upper half's controls.
 static inline bool
 EndsRun(char byte, filter_mode mode)
 {
 	if (mode == kLineEndMode)
 		return byte == '\n' || byte == '\r';
+	if (mode == kFullFilterUpperMode) {
+		uint8_t value = static_cast<uint8_t>(byte);
+		return value < 0x20 || (value >= 0x80 && value < sPage.upperKeptFrom);
+	}
 	return static_cast<int8_t>(byte) < 0x20;
 }
 
@@ -152,9 +163,18 @@ FirstEnd(const char* bytes, filter_mode mode)
 	if (mode == kLineEndMode) {
 		ends = _mm_or_si128(_mm_cmpeq_epi8(block, _mm_set1_epi8('\n')),
 			_mm_cmpeq_epi8(block, _mm_set1_epi8('\r')));
-	} else {
+	} else if (mode == kFullFilterMode) {
 		// A signed comparison: 0x80 to 0xFF lie below 0x20 as well.
 		ends = _mm_cmplt_epi8(block, _mm_set1_epi8(0x20));
+	} else {
+		// Below 0x20, or from 0x80 to below the kept upper half: unsigned
+		// comparisons, as the least of a byte and a bound.
+		ends = _mm_cmpeq_epi8(_mm_min_epu8(block, _mm_set1_epi8(0x1F)), block);
+		if (sPage.upperKeptFrom > 0x80) {
+			__m128i upper = _mm_sub_epi8(block, _mm_set1_epi8(static_cast<char>(0x80)));
+			__m128i bound = _mm_set1_epi8(static_cast<char>(sPage.upperKeptFrom - 0x81));
+			ends = _mm_or_si128(ends, _mm_cmpeq_epi8(_mm_min_epu8(upper, bound), upper));
+		}
 	}
 	uint32_t mask = static_cast<uint32_t>(_mm_movemask_epi8(ends));
 	return __builtin_ctz(mask | (1u << kBlock));
@@ -180,7 +200,9 @@ FirstEnd(const char* bytes, filter_mode mode)
 	uint64_t word;
 	memcpy(&word, bytes, sizeof(word));
 	bool any;
-	if (mode == kLineEndMode) {
+	if (mode == kFullFilterUpperMode) {
+		any = true;
+	} else if (mode == kLineEndMode) {
 		any = HasZeroByte(word ^ (0x0A * kEachByte)) || HasZeroByte(word ^ (0x0D * kEachByte));
 	} else {
 		// All bytes lie in 0x20 to 0x7F when the high bits are clear and the
@@ -219,14 +241,14 @@ PassThroughRun(const char* bytes, int32_t count, filter_mode mode)
 }
 
 // Bytes that full-filter mode drops: controls other than tab and line ends,
-// and 0x80 to 0xFF.
+// and the upper half it does not keep.
 static inline int32_t
-DroppedRun(const char* bytes, int32_t count)
+DroppedRun(const char* bytes, int32_t count, filter_mode mode)
 {
 	int32_t i = 0;
 	while (i < count) {
-		int8_t value = static_cast<int8_t>(bytes[i]);
-		if (value > 0x1F || value == '\n' || value == '\r' || value == '\t')
+		char value = bytes[i];
+		if (!EndsRun(value, mode) || value == '\n' || value == '\r' || value == '\t')
 			break;
 		i++;
 	}
@@ -276,7 +298,7 @@ PassOverPiece(const char* bytes, int32_t count)
 			ExpandTabs(tabs);
 			position += tabs;
 		} else {
-			int32_t dropped = DroppedRun(here, left);
+			int32_t dropped = DroppedRun(here, left, mode);
 			ASC = static_cast<int8_t>(here[dropped - 1]);
 			position += dropped;
 		}
