@@ -1,9 +1,12 @@
 #include "QuillonApplication.h"
+#include "QuitRequest.h"
 
 int
 main()
 {
+	QuitSignals signals;
 	QuillonApplication application;
+	signals.Watch();
 	application.Run();
-	return 0;
+	return signals.ExitStatus();
 }
