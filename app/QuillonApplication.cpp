@@ -84,7 +84,10 @@ ReadPiece()
 	}
 	if (read < 0 && sReadError == 0)
 		sReadError = static_cast<int>(-read);
-	sMoreToRead = read == kFileBufferSize;
+	// A read cut short by a failure gives what came before it; the next
+	// one tells whether the failure lasts. Only the end of the file, or a
+	// failure with nothing read, ends the file.
+	sMoreToRead = read > 0;
 	return read > 0 ? static_cast<int32_t>(read) : 0;
 }
 

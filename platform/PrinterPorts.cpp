@@ -181,7 +181,10 @@ ConnectNetworkPrinter(const std::string& address)
 int
 OpenGuarded(const std::string& target, int flags)
 {
-	int descriptor = open(target.c_str(), flags | O_NOFOLLOW, 0666);
+	int descriptor;
+	do
+		descriptor = open(target.c_str(), flags | O_NOFOLLOW, 0666);
+	while (descriptor < 0 && errno == EINTR);
 	if (descriptor >= 0 || errno != ELOOP)
 		return descriptor;
 
