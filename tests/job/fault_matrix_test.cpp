@@ -1,5 +1,5 @@
 // The print job against failing system calls. This program is linked with
-// write, read, open, openat and fclose wrapped (-Wl,--wrap), so every such
+// write, read, open and fclose wrapped (-Wl,--wrap), so every such
 // call the application makes passes through the wrappers below; while a
 // fault is armed, the chosen call of the job's own thread fails with the
 // chosen errno, or, for a short write, takes only part of the bytes. Each
@@ -56,7 +56,6 @@ extern "C" {
 ssize_t __real_write(int descriptor, const void* bytes, size_t size);
 ssize_t __real_read(int descriptor, void* bytes, size_t size);
 int __real_open(const char* path, int flags, ...);
-int __real_openat(int directory, const char* path, int flags, ...);
 int __real_fclose(FILE* stream);
 
 ssize_t
@@ -93,20 +92,6 @@ __wrap_open(const char* path, int flags, ...)
 		return -1;
 	}
 	return __real_open(path, flags, mode);
-}
-
-int
-__wrap_openat(int directory, const char* path, int flags, ...)
-{
-	va_list arguments;
-	va_start(arguments, flags);
-	mode_t mode = (flags & O_CREAT) != 0 ? va_arg(arguments, mode_t) : 0;
-	va_end(arguments);
-	if (Hit(kOpen)) {
-		errno = sFault.error;
-		return -1;
-	}
-	return __real_openat(directory, path, flags, mode);
 }
 
 // A close that fails has still closed the stream, as fclose does.
@@ -165,11 +150,6 @@ protected:
 	std::vector<std::string> fFiles;
 };
 
-struct Outcome {
-	bool exact;          // the output is the clean job's, byte for byte
-	std::vector<AlertRecord> alerts;
-};
-
 TEST_F(FaultMatrix, EveryFailureIsRetriedOrToldAndTheNextJobPrintsWhole)
 {
 	std::vector<int> calls = Run(kWrite, 0, 0);
@@ -198,28 +178,28 @@ TEST_F(FaultMatrix, EveryFailureIsRetriedOrToldAndTheNextJobPrintsWhole)
 				+ std::to_string(at) + " of " + std::to_string(count);
 			size_t alertsBefore = Alerts().size();
 			Run(test.call, test.error, at);
-			std::vector<AlertRecord> all = Alerts();
-			Outcome outcome{ ReadWholeFile(fOutput) == clean,
-				std::vector<AlertRecord>(all.begin() + static_cast<long>(alertsBefore), all.end()) };
+			std::vector<AlertRecord> alerts = Alerts();
+			alerts.erase(alerts.begin(), alerts.begin() + static_cast<long>(alertsBefore));
+			bool exact = ReadWholeFile(fOutput) == clean;
 
 			// A close cannot be tried again; an open told "try again" is a
 			// port or a file that failed.
 			bool retried = test.error == kShortWrite
 				|| (test.call != kClose && test.error == EINTR)
 				|| (test.error == EAGAIN && test.call != kOpen && test.call != kClose);
-			printf("%-28s %-6s %s\n", name.c_str(), outcome.exact ? "whole" : "cut",
-				outcome.alerts.empty() ? "-" : outcome.alerts[0].text.c_str());
+			printf("%-28s %-6s %s\n", name.c_str(), exact ? "whole" : "cut",
+				alerts.empty() ? "-" : alerts[0].text.c_str());
 			if (retried) {
-				EXPECT_TRUE(outcome.exact) << name << ": a gap in the output";
-				EXPECT_TRUE(outcome.alerts.empty()) << name << ": " << outcome.alerts[0].text;
+				EXPECT_TRUE(exact) << name << ": a gap in the output";
+				EXPECT_TRUE(alerts.empty()) << name << ": " << alerts[0].text;
 			} else {
 				// Whatever was lost, the user is told, once.
-				EXPECT_LE(outcome.alerts.size(), 1u) << name;
-				if (!outcome.exact) {
-					EXPECT_EQ(outcome.alerts.size(), 1u) << name << ": output lost without a word";
+				EXPECT_LE(alerts.size(), 1u) << name;
+				if (!exact) {
+					EXPECT_EQ(alerts.size(), 1u) << name << ": output lost without a word";
 				}
 				if (test.call == kWrite || test.call == kClose) {
-					EXPECT_EQ(outcome.alerts, std::vector<AlertRecord>{ LostOutputAlert(fOutput,
+					EXPECT_EQ(alerts, std::vector<AlertRecord>{ LostOutputAlert(fOutput,
 						test.error) }) << name;
 				}
 			}
