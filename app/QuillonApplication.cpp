@@ -1,8 +1,13 @@
 #include "QuillonApplication.h"
 
+#include <cerrno>
 #include <cstring>
 #include <string>
+#include <vector>
 
+#include <sys/stat.h>
+
+#include <PortStream.h>
 #include <PrinterPorts.h>
 
 #include "Alerts.h"
@@ -17,15 +22,29 @@ const char* APP_SIGNATURE = "application/x-vnd.Quillon";
 
 BFile FileObject;
 
-// Bytes of the current file still to be read after the piece in FileBuffer;
-// negative when its size is unknown.
-static off_t sFileLeft = 0;
+// Whether the current file may have more to read after the piece in
+// FileBuffer, and the first read that failed in this job.
+static bool sMoreToRead = false;
+static int sReadError = 0;
+
+// The files of the job about to open its output, and which of them the
+// output turned out to be.
+static std::vector<PortFileId> sJobInputs;
+const size_t kNoInput = static_cast<size_t>(-1);
+static size_t sOutputInput = kNoInput;
+
+static FILE*
+OpenJobOutput(const char* path)
+{
+	return open_printer_port(path, sJobInputs, &sOutputInput);
+}
 
 QuillonApplication::QuillonApplication()
 	:
 	BApplication(APP_SIGNATURE)
 {
-	PrinterPortOpener = open_printer_port;
+	PrinterPortOpener = OpenJobOutput;
+	PrinterPortAbandoner = abandon_port_stream;
 	ApplyStartUpSettings();
 
 	QuillonWindow* window = new QuillonWindow(BRect(32.0f, 32.0f, 600.0f, 600.0f));
@@ -46,23 +65,30 @@ QuillonApplication::MessageReceived(BMessage* message)
 	BApplication::MessageReceived(message);
 }
 
-// Reads the next piece of a file too large for FileBuffer.
+// Reads as much of the file as FileBuffer holds, to the end of the file: its
+// size is only a hint (a pipe or a file in /proc says 0).
 static int32_t
-ReadNextPiece()
+ReadPiece()
 {
-	if (sFileLeft == 0)
+	if (!sMoreToRead)
 		return 0;
-	size_t count = kFileBufferSize;
-	if (sFileLeft > 0 && sFileLeft < static_cast<off_t>(count))
-		count = static_cast<size_t>(sFileLeft);
-	ssize_t read = FileObject.Read(FileBuffer, count);
-	if (read <= 0) {
-		sFileLeft = 0;
+	// Once Quit took the output there is nothing left to read for.
+	if (PrinterPortClosedByQuit()) {
+		sMoreToRead = false;
 		return 0;
 	}
-	if (sFileLeft > 0)
-		sFileLeft -= read;
-	return static_cast<int32_t>(read);
+	ssize_t read;
+	{
+		WaitingCall waiting;
+		read = FileObject.Read(FileBuffer, kFileBufferSize);
+	}
+	if (read < 0 && sReadError == 0)
+		sReadError = static_cast<int>(-read);
+	// A read cut short by a failure gives what came before it; the next
+	// one tells whether the failure lasts. Only the end of the file, or a
+	// failure with nothing read, ends the file.
+	sMoreToRead = read > 0;
+	return read > 0 ? static_cast<int32_t>(read) : 0;
 }
 
 // Reads the first piece of the file into FileBuffer: the whole file when it
@@ -70,22 +96,31 @@ ReadNextPiece()
 static void
 ReadFile()
 {
-	off_t size = -1;
-	if (FileObject.GetSize(&size) != B_OK)
-		size = -1;
-	size_t count = kFileBufferSize;
-	if (size >= 0 && size < static_cast<off_t>(count))
-		count = static_cast<size_t>(size);
+	sMoreToRead = true;
+	FileLenght = ReadPiece();
+	ReadNextFilePiece = sMoreToRead ? ReadPiece : NULL;
+}
 
-	ssize_t read = FileObject.Read(FileBuffer, count);
-	FileLenght = static_cast<int32_t>(read);
-	if (read <= 0)
-		sFileLeft = 0;
-	else if (size < 0)
-		sFileLeft = read == static_cast<ssize_t>(count) ? -1 : 0;
-	else
-		sFileLeft = size - read;
-	ReadNextFilePiece = sFileLeft != 0 ? ReadNextPiece : NULL;
+// The files of the job, as the output is compared with them before it is cut.
+static std::vector<PortFileId>
+InputsOf(BMessage* message)
+{
+	std::vector<PortFileId> inputs;
+	entry_ref ref;
+	for (int32 index = 0; message->FindRef("refs", index, &ref) == B_OK; index++) {
+		struct stat info;
+		if (ref.Path() != NULL && stat(ref.Path(), &info) == 0)
+			inputs.push_back({ info.st_dev, info.st_ino });
+		else
+			inputs.push_back({ 0, 0 });
+	}
+	return inputs;
+}
+
+static std::string
+NameOf(const entry_ref& ref)
+{
+	return ref.name != NULL ? ref.name : ref.Path() != NULL ? ref.Path() : "";
 }
 
 void
@@ -96,7 +131,20 @@ QuillonApplication::RefsReceived(BMessage* message)
 		std::lock_guard<std::mutex> lock(gStoreLock);
 		path = PrinterPath;
 	}
-	if (!OpenPrinterPort(path)) {
+	sJobInputs = InputsOf(message);
+	sOutputInput = kNoInput;
+	bool opened = OpenPrinterPort(path);
+	bool outputIsInput = !opened && sOutputInput < sJobInputs.size();
+	sJobInputs.clear();
+	if (outputIsInput) {
+		// Printing a file onto itself would cut it before it is read.
+		entry_ref ref;
+		message->FindRef("refs", static_cast<int32>(sOutputInput), &ref);
+		std::string text = NameOf(ref) + " is the printer output itself; nothing was printed.";
+		RunAlert("Printer Alert", text.c_str(), "OK");
+		return;
+	}
+	if (!opened) {
 		if (RunAlert("PrinterAlert", "Port failed", "OK", "Quit") == 1)
 			be_app->PostMessage(B_QUIT_REQUESTED);
 		// With no output there is nothing to print the files to.
@@ -104,27 +152,41 @@ QuillonApplication::RefsReceived(BMessage* message)
 	}
 
 	std::string unopened;
+	std::string unread;
+	sReadError = 0;
 	entry_ref ref;
 	for (int32 index = 0; message->FindRef("refs", index, &ref) == B_OK; index++) {
 		if (FileObject.SetTo(&ref, B_READ_ONLY) != B_OK) {
-			unopened = ref.name != NULL ? ref.name : ref.Path();
+			unopened = NameOf(ref);
 			break;
 		}
+		int readErrorBefore = sReadError;
 		ReadFile();
 		StartPrinting();
 		ReadNextFilePiece = NULL;
+		if (sReadError != readErrorBefore)
+			unread = NameOf(ref);
 		// Quit closed the output: the application is on its way out.
 		if (PrinterPortClosedByQuit())
 			break;
 	}
 
 	ClosePrinterPort();
+	// Quit abandoned the job: the application is on its way out, and nobody
+	// is to be kept by an alert about what was not printed.
+	if (PrinterPortClosedByQuit())
+		return;
 
 	// Nothing is lost without a word: a file that did not open, and output
 	// that did not reach the printer, are told after the output is closed.
 	if (!unopened.empty()) {
 		std::string text = "Could not open " + unopened
 			+ "; it and the files after it were not printed.";
+		RunAlert("Printer Alert", text.c_str(), "OK");
+	}
+	if (!unread.empty()) {
+		std::string text = "Reading " + unread + " failed: " + strerror(sReadError)
+			+ ". The rest of it was not printed.";
 		RunAlert("Printer Alert", text.c_str(), "OK");
 	}
 	if (int error = PrinterPortError()) {

@@ -8,6 +8,7 @@
 #include "CommandCodes.h"
 #include "LineBuffer.h"
 #include "MenuTable.h"
+#include "QuitRequest.h"
 #include "SettingCommands.h"
 
 BFilePanel* OpenFilePanel = NULL;
@@ -82,8 +83,5 @@ QuillonWindow::_OpenPrintPanel()
 void
 QuillonWindow::_Quit()
 {
-	// A job writing meanwhile finishes its write first and the output is
-	// closed right after it; no byte is written once it is closed.
-	QuitClosePrinterPort();
-	be_app->PostMessage(B_QUIT_REQUESTED);
+	RequestQuit(0);
 }

@@ -18,6 +18,7 @@ static FILE* OpenForWriting(const char* path)
 }
 
 port_opener PrinterPortOpener = OpenForWriting;
+port_abandoner PrinterPortAbandoner = nullptr;
 
 // Bytes of the current line that went out early because the buffer was full.
 static int64_t sFlushedEarly = 0;
@@ -65,7 +66,7 @@ static void
 RecordPortError(int error)
 {
 	std::lock_guard<std::mutex> lock(sPortLock);
-	if (sPortError == 0)
+	if (sPortError == 0 && !sClosedByQuit)
 		sPortError = error != 0 ? error : EIO;
 }
 
@@ -274,10 +275,14 @@ QuitClosePrinterPort()
 	FILE* port = Port().exchange(nullptr);
 	if (port == nullptr)
 		return;
+	sClosedByQuit = true;
+	// A write under way may be waiting for a printer that stopped reading;
+	// it gives up now and leaves the close to us or to itself, as below.
+	if (PrinterPortAbandoner != nullptr)
+		PrinterPortAbandoner(port);
 	sCloseAfterUse.store(port);
 	if (!sPortInUse.load())
 		CloseAfterUse();
-	sClosedByQuit = true;
 }
 
 bool

@@ -85,6 +85,10 @@ int64_t StagedColumn();
 // closed exactly once and never written after it is closed.
 typedef FILE* (*port_opener)(const char* path);
 extern port_opener PrinterPortOpener;  // fopen(path, "w") unless the platform sets one
+// Called by Quit with the output it takes away, before anything waits on it:
+// a write that waits for a printer that stopped reading is to return at once.
+typedef void (*port_abandoner)(FILE* port);
+extern port_abandoner PrinterPortAbandoner;  // none unless the platform sets one
 
 bool OpenPrinterPort(const char* path);  // the print job, at its start
 void ClosePrinterPort();                 // the print job, at its end
@@ -92,5 +96,6 @@ void QuitClosePrinterPort();             // the window's Quit command
 bool PrinterPortClosedByQuit();          // true once Quit closed the job's output
 
 // The first write or close failure since the output was opened, as an errno
-// value; 0 when every byte reached the stream.
+// value; 0 when every byte reached the stream. What fails once Quit took the
+// output is the job being abandoned, not a failure.
 int PrinterPortError();

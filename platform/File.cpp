@@ -1,6 +1,8 @@
 #include <File.h>
 
+#include <cerrno>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -52,7 +54,10 @@ BFile::SetTo(const char* path, uint32 openMode)
 			flags |= O_RDONLY;
 			break;
 	}
-	int descriptor = open(path, flags);
+	int descriptor;
+	do
+		descriptor = open(path, flags);
+	while (descriptor < 0 && errno == EINTR);
 	if (descriptor < 0)
 		return fStatus = -errno;
 
@@ -105,6 +110,12 @@ BFile::Read(void* buffer, size_t size)
 		if (count < 0) {
 			if (errno == EINTR)
 				continue;
+			// Nothing there yet on a descriptor that does not wait: wait.
+			if (errno == EAGAIN || errno == EWOULDBLOCK) {
+				struct pollfd wait = { fDescriptor, POLLIN, 0 };
+				poll(&wait, 1, -1);
+				continue;
+			}
 			return total > 0 ? static_cast<ssize_t>(total) : -errno;
 		}
 		if (count == 0)

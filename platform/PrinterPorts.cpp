@@ -1,7 +1,6 @@
 #include "PrinterPorts.h"
 
 #include <cerrno>
-#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -11,6 +10,8 @@
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
+
+#include "PortStream.h"
 
 namespace {
 
@@ -62,6 +63,10 @@ BaudRate(const char* variable, speed_t* speed)
 		*speed = B9600;
 		return true;
 	}
+	// strtol would pass over leading space; a value with space on either
+	// side is refused alike.
+	if (text[0] < '0' || text[0] > '9')
+		return false;
 	char* end = NULL;
 	long baud = strtol(text, &end, 10);
 	if (*end != '\0')
@@ -165,18 +170,63 @@ ConnectNetworkPrinter(const std::string& address)
 	return connected;
 }
 
-FILE*
-OpenDescriptor(int descriptor)
+// The kernel's rule for links in a directory anyone may write to and only
+// owners may delete from (such as /tmp): a link there is followed only when it
+// belongs to the user who follows it, or to the directory's owner. Anybody
+// else's link there may point anywhere, at a file of ours included.
+//
+// Opens the last component of the path without following a link, then, when
+// it is one, looks at it through the same directory and follows it only as
+// that rule allows, and never to create the file it names.
+int
+OpenGuarded(const std::string& target, int flags)
 {
-	if (descriptor < 0)
-		return NULL;
-	FILE* stream = fdopen(descriptor, "w");
-	if (stream == NULL) {
-		int error = errno;
-		close(descriptor);
-		errno = error;
+	int descriptor;
+	do
+		descriptor = open(target.c_str(), flags | O_NOFOLLOW, 0666);
+	while (descriptor < 0 && errno == EINTR);
+	if (descriptor >= 0 || errno != ELOOP)
+		return descriptor;
+
+	size_t slash = target.rfind('/');
+	std::string directory = slash == std::string::npos ? "." : target.substr(0, slash + 1);
+	std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+	int directoryDescriptor = open(directory.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+	if (directoryDescriptor < 0)
+		return -1;
+	struct stat directoryInfo, linkInfo;
+	int error = 0;
+	if (fstat(directoryDescriptor, &directoryInfo) != 0
+		|| fstatat(directoryDescriptor, name.c_str(), &linkInfo, AT_SYMLINK_NOFOLLOW) != 0)
+		error = errno;
+	else if (!S_ISLNK(linkInfo.st_mode))
+		error = ELOOP;
+	else if ((directoryInfo.st_mode & S_ISVTX) != 0 && (directoryInfo.st_mode & S_IWOTH) != 0
+		&& linkInfo.st_uid != geteuid() && linkInfo.st_uid != directoryInfo.st_uid)
+		error = EACCES;
+	// In such a directory nobody but the link's owner can swap the link we
+	// looked at for another; elsewhere any link is followed anyway.
+	if (error == 0) {
+		descriptor = openat(directoryDescriptor, name.c_str(), flags & ~(O_CREAT | O_EXCL));
+		if (descriptor < 0)
+			error = errno;
 	}
-	return stream;
+	close(directoryDescriptor);
+	errno = error;
+	return error == 0 ? descriptor : -1;
+}
+
+bool
+IsInput(const struct stat& output, const std::vector<PortFileId>& inputs, size_t* which)
+{
+	for (size_t i = 0; i < inputs.size(); i++) {
+		if (inputs[i].device == output.st_dev && inputs[i].inode == output.st_ino) {
+			if (which != NULL)
+				*which = i;
+			return true;
+		}
+	}
+	return false;
 }
 
 }  // namespace
@@ -193,43 +243,55 @@ printer_port_target(const char* path)
 FILE*
 open_printer_port(const char* path)
 {
-	// A printer that hangs up must end in a failed write, not in the end of
-	// the process.
-	signal(SIGPIPE, SIG_IGN);
+	return open_printer_port(path, {}, NULL);
+}
 
+FILE*
+open_printer_port(const char* path, const std::vector<PortFileId>& inputs, size_t* input)
+{
+	if (path == NULL) {
+		errno = EINVAL;
+		return NULL;
+	}
 	const PortDevice* device = FindPortDevice(path);
-	if (device == NULL)
-		return fopen(path, "w");
+	std::string target = device != NULL ? DeviceTarget(*device) : path;
+	if (device != NULL && target.compare(0, 6, "tcp://") == 0)
+		return open_port_stream(ConnectNetworkPrinter(target));
 
-	std::string target = DeviceTarget(*device);
-	if (target.compare(0, 6, "tcp://") == 0)
-		return OpenDescriptor(ConnectNetworkPrinter(target));
-
-	// A device that is not there must not turn into a plain file of that
-	// name; a plain file the user named is made as "w" would.
-	int flags = O_WRONLY | O_NOCTTY | O_CLOEXEC;
-	if (target.compare(0, 5, "/dev/") != 0)
-		flags |= O_CREAT | O_TRUNC;
-	bool serial = device->baudVariable != NULL;
+	bool serial = device != NULL && device->baudVariable != NULL;
 	speed_t speed = B9600;
 	if (serial && !BaudRate(device->baudVariable, &speed)) {
 		errno = EINVAL;
 		return NULL;
 	}
-	// A serial port without carrier would block the open; it is a printer
-	// port, so the modem lines do not matter.
-	int descriptor = open(target.c_str(), flags | (serial ? O_NONBLOCK : 0), 0666);
+	// A device that is not there must not turn into a plain file of that
+	// name; a plain file the user named is made as "w" would, and cut only
+	// once it is known not to be one of the files to print. Nothing waits in
+	// the open: a serial port for carrier, a named pipe for a reader (none
+	// there is a port that failed).
+	int flags = O_WRONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK;
+	bool plain = device == NULL || target.compare(0, 5, "/dev/") != 0;
+	if (plain)
+		flags |= O_CREAT;
+	int descriptor = OpenGuarded(target, flags);
 	if (descriptor < 0)
 		return NULL;
-	if (serial) {
-		fcntl(descriptor, F_SETFL, fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);
-		// A port left in its old mode would translate line ends.
-		if (isatty(descriptor) && !MakeRaw(descriptor, speed)) {
-			int error = errno;
-			close(descriptor);
-			errno = error;
-			return NULL;
-		}
+
+	struct stat info;
+	int error = 0;
+	if (fstat(descriptor, &info) != 0)
+		error = errno;
+	else if (IsInput(info, inputs, input))
+		error = EBUSY;
+	else if (plain && S_ISREG(info.st_mode) && ftruncate(descriptor, 0) != 0)
+		error = errno;
+	// A port left in its old mode would translate line ends.
+	else if (serial && isatty(descriptor) && !MakeRaw(descriptor, speed))
+		error = errno;
+	if (error != 0) {
+		close(descriptor);
+		errno = error;
+		return NULL;
 	}
-	return OpenDescriptor(descriptor);
+	return open_port_stream(descriptor);
 }

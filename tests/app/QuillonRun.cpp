@@ -199,8 +199,11 @@ run_quillon(const ScratchDir& directory, const std::string& script, const RunOpt
 	set_nonblocking(output[0]);
 	set_nonblocking(errors[0]);
 
-	auto deadline = std::chrono::steady_clock::now()
-		+ std::chrono::milliseconds(options.timeoutMilliseconds);
+	auto started = std::chrono::steady_clock::now();
+	auto deadline = started + std::chrono::milliseconds(options.timeoutMilliseconds);
+	auto signalAt = started + std::chrono::milliseconds(options.signalAfterMilliseconds);
+	std::chrono::steady_clock::time_point signalled;
+	bool signalPending = options.signalNumber != 0;
 	size_t written = 0;
 	int inputFd = input[1];
 	if (script.empty() && !options.keepInputOpen) {
@@ -217,6 +220,15 @@ run_quillon(const ScratchDir& directory, const std::string& script, const RunOpt
 			result.timedOut = true;
 			kill(child, SIGKILL);
 			break;
+		}
+		if (signalPending && std::chrono::steady_clock::now() >= signalAt) {
+			kill(child, options.signalNumber);
+			signalled = std::chrono::steady_clock::now();
+			signalPending = false;
+		}
+		if (signalPending) {
+			left = std::min<long long>(left, std::chrono::duration_cast<std::chrono::milliseconds>(
+				signalAt - std::chrono::steady_clock::now()).count() + 1);
 		}
 		pollfd fds[3];
 		nfds_t count = 0;
@@ -271,6 +283,10 @@ run_quillon(const ScratchDir& directory, const std::string& script, const RunOpt
 
 	int status = 0;
 	while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+	}
+	if (options.signalNumber != 0 && !signalPending) {
+		result.millisecondsAfterSignal = static_cast<long>(std::chrono::duration_cast<
+			std::chrono::milliseconds>(std::chrono::steady_clock::now() - signalled).count());
 	}
 	if (WIFEXITED(status)) {
 		result.exited = true;

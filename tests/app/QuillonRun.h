@@ -39,6 +39,9 @@ struct RunOptions {
 	// take the end of its input as a reason to leave.
 	bool keepInputOpen = false;
 	int timeoutMilliseconds = 30000;
+	// Sends this signal to the program once it has run this long (0: none).
+	int signalNumber = 0;
+	int signalAfterMilliseconds = 0;
 };
 
 struct RunResult {
@@ -50,6 +53,8 @@ struct RunResult {
 	std::string out;        // standard output, as written
 	std::string err;
 	std::vector<std::string> lines;  // standard output split at line ends
+	// From the signal of RunOptions to the program's end; -1 when none was sent.
+	long millisecondsAfterSignal = -1;
 
 	// The lines that are events of the given kind (the first TAB-separated
 	// word), e.g. "text", "alert", "error".

@@ -6,13 +6,19 @@
 #include <random>
 #include <set>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <Application.h>
+#include <PrinterPorts.h>
 #include <File.h>
 #include <Window.h>
 
 #include "CommandCodes.h"
 #include "JobHarness.h"
 #include "LineBuffer.h"
+#include "SettingsStore.h"
 
 namespace {
 
@@ -489,6 +495,54 @@ TEST_F(JobWithQuit, JobAfterAQuitClosedOutputOpensAndPrintsAnew)
 	EXPECT_EQ(fPort.Stream(0).closes, 1);
 	EXPECT_EQ(fPort.Stream(1).writes, StartUpWrites({ NumberedText(1), NumberedText(1) }));
 	EXPECT_EQ(fPort.Stream(1).closes, 1);
+}
+
+// A printer that stopped reading: a named pipe whose reader never reads, on
+// the real port. Quit must not wait for it.
+TEST_F(JobWithQuit, QuitGivesUpAWriteThatThePrinterDoesNotTake)
+{
+	static std::string sPipe;
+	sPipe = fDirectory.PathOf("printer");
+	ASSERT_EQ(mkfifo(sPipe.c_str(), 0600), 0);
+	int reader = open(sPipe.c_str(), O_RDONLY | O_NONBLOCK);
+	ASSERT_GE(reader, 0);
+	PrinterPortOpener = [](const char* path) { return open_printer_port(path); };
+	WithStore([] { PrinterPath = sPipe.c_str(); });
+	std::string text;
+	while (text.size() < 2u << 20)
+		text += "more than the pipe holds\n";
+	std::string file = fDirectory.Write("big", text);
+
+	std::atomic<bool> jobEnded{false};
+	bool unblocked = false;
+	std::thread quitter([&] {
+		std::this_thread::sleep_for(milliseconds(300));
+		PostToWindow(MFqu);
+		// A job that never gives up is let go after a while, so that the
+		// test fails instead of hanging.
+		for (int i = 0; i < 100 && !jobEnded; i++)
+			std::this_thread::sleep_for(milliseconds(100));
+		char chunk[65536];
+		while (!jobEnded) {
+			unblocked = true;
+			if (read(reader, chunk, sizeof(chunk)) <= 0)
+				std::this_thread::sleep_for(milliseconds(1));
+		}
+	});
+	RunJob({ file });
+	jobEnded = true;
+	quitter.join();
+
+	EXPECT_FALSE(unblocked) << "Quit waited for the printer";
+	// The output is closed: once the pipe is drained the reader sees its end.
+	char chunk[65536];
+	ssize_t got;
+	while ((got = read(reader, chunk, sizeof(chunk))) > 0) {
+	}
+	EXPECT_EQ(got, 0) << "the output is still open";
+	close(reader);
+	EXPECT_TRUE(Alerts().empty());
+	EXPECT_TRUE(fApplication->RunUntilQuitOrMarker()) << "Quit did not ask the application to quit";
 }
 
 TEST_F(JobWithQuit, QuitAtAnyMomentClosesEachOutputOnceAndNothingFollows)

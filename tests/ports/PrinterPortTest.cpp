@@ -327,6 +327,22 @@ TEST_F(PrinterPortTest, SerialPortSendsEveryByteUnchanged)
 	EXPECT_EQ(pattern, ReadBytes(terminal.Master(), pattern.size()));
 }
 
+// A serial printer is fed each write as it comes, not when a buffer fills.
+TEST_F(PrinterPortTest, SerialPortGetsEachWriteAtOnce)
+{
+	PseudoTerminal terminal;
+	ASSERT_TRUE(terminal.Ready());
+	Set("QUILLON_SERIAL2", terminal.Name());
+	FILE* port = open_printer_port("/dev/serial/serial2");
+	ASSERT_NE(nullptr, port) << strerror(errno);
+	const Bytes line = {'l', 'i', 'n', 'e', '\r', '\n'};
+	for (int i = 0; i < 3; i++) {
+		EXPECT_TRUE(WriteAll(port, line));
+		EXPECT_EQ(line, ReadBytes(terminal.Master(), line.size(), 2000)) << "write " << i;
+	}
+	EXPECT_EQ(0, fclose(port));
+}
+
 TEST_F(PrinterPortTest, SerialPortsTakeTheirOwnSpeed)
 {
 	PseudoTerminal first;
@@ -366,7 +382,7 @@ TEST_F(PrinterPortTest, SerialSpeedThatCannotBeSetFailsTheOpen)
 	PseudoTerminal terminal;
 	ASSERT_TRUE(terminal.Ready());
 	Set("QUILLON_SERIAL1", terminal.Name());
-	for (const char* speed : { "9601", "fast", "19200x", "-9600" }) {
+	for (const char* speed : { "9601", "fast", "19200x", "-9600", " 9600", "9600 ", "+9600" }) {
 		Set("QUILLON_SERIAL1_BAUD", speed);
 		errno = 0;
 		FILE* port = open_printer_port("/dev/serial/serial1");
