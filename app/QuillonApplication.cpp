@@ -11,6 +11,7 @@
 #include <PrinterPorts.h>
 
 #include "Alerts.h"
+#include "JobCharacterSet.h"
 #include "LineBuffer.h"
 #include "PrintJob.h"
 #include "QuillonView.h"
@@ -26,6 +27,11 @@ BFile FileObject;
 // FileBuffer, and the first read that failed in this job.
 static bool sMoreToRead = false;
 static int sReadError = 0;
+
+// The printer character set of the job, when one is chosen, and whether the
+// current file is converted to it.
+static JobCharacterSet sCharacterSet;
+static bool sConverting = false;
 
 // The files of the job about to open its output, and which of them the
 // output turned out to be.
@@ -77,16 +83,22 @@ ReadPiece()
 		sMoreToRead = false;
 		return 0;
 	}
-	ssize_t read;
-	{
-		WaitingCall waiting;
-		read = FileObject.Read(FileBuffer, kFileBufferSize);
-	}
-	if (read < 0 && sReadError == 0)
-		sReadError = static_cast<int>(-read);
+	auto readRaw = [](char* buffer, size_t count) {
+		ssize_t read;
+		{
+			WaitingCall waiting;
+			read = FileObject.Read(buffer, count);
+		}
+		if (read < 0 && sReadError == 0)
+			sReadError = static_cast<int>(-read);
+		return read;
+	};
+	if (sConverting)
+		return sCharacterSet.ReadPiece(readRaw, &sMoreToRead);
 	// A read cut short by a failure gives what came before it; the next
 	// one tells whether the failure lasts. Only the end of the file, or a
 	// failure with nothing read, ends the file.
+	ssize_t read = readRaw(FileBuffer, kFileBufferSize);
 	sMoreToRead = read > 0;
 	return read > 0 ? static_cast<int32_t>(read) : 0;
 }
@@ -131,6 +143,11 @@ QuillonApplication::RefsReceived(BMessage* message)
 		std::lock_guard<std::mutex> lock(gStoreLock);
 		path = PrinterPath;
 	}
+	std::string problem;
+	if (!sCharacterSet.Choose(&problem)) {
+		RunAlert("Printer Alert", problem.c_str(), "OK");
+		return;
+	}
 	sJobInputs = InputsOf(message);
 	sOutputInput = kNoInput;
 	bool opened = OpenPrinterPort(path);
@@ -161,9 +178,12 @@ QuillonApplication::RefsReceived(BMessage* message)
 			break;
 		}
 		int readErrorBefore = sReadError;
+		sConverting = sCharacterSet.BeginFile();
 		ReadFile();
 		StartPrinting();
 		ReadNextFilePiece = NULL;
+		if (sConverting)
+			sCharacterSet.EndFile(NameOf(ref));
 		if (sReadError != readErrorBefore)
 			unread = NameOf(ref);
 		// Quit closed the output: the application is on its way out.
@@ -194,4 +214,7 @@ QuillonApplication::RefsReceived(BMessage* message)
 			+ ". Part of the output was lost.";
 		RunAlert("Printer Alert", text.c_str(), "OK");
 	}
+	std::string unconverted = sCharacterSet.Report();
+	if (!unconverted.empty())
+		RunAlert("Printer Alert", unconverted.c_str(), "OK");
 }

@@ -40,6 +40,12 @@ FilterMode(const char* filter)
 	return kRawMode;
 }
 
+bool
+FilterSendsRawData(const char* filterCodes)
+{
+	return FilterMode(filterCodes) == kRawMode;
+}
+
 // The store's values for the next file, as TakeTextPageSettings copied them.
 static struct {
 	bool taken;

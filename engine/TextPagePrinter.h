@@ -20,6 +20,10 @@ void PrintTextPages();
 // them itself when it begins.
 void TakeTextPageSettings();
 
+// Whether the filter setting ("NO", "YES", "ALL" and the like) sends a file's
+// bytes as they are.
+bool FilterSendsRawData(const char* filterCodes);
+
 // A file larger than FileBuffer comes in pieces: when the pass reaches the end
 // of the buffer it asks this function, if set, for the next piece, which the
 // function reads into FileBuffer, returning its length (0 at the end of the
