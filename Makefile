@@ -4,10 +4,12 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 PACKAGES = cmake make g++ ccache googletest libgtest-dev libbenchmark-dev libfltk1.3-dev libx11-dev \
-	xvfb xdotool x11-apps
+	xvfb xdotool x11-apps clang libclang-rt-14-dev
+# Seconds each fuzz target runs in `make fuzz`.
+FUZZ_SECONDS ?= 60
 SUDO = $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps build run test test-plain test-asan test-tsan bench clean
+.PHONY: all deps build run test test-plain test-asan test-tsan fuzz bench clean
 
 all: build
 
@@ -30,8 +32,9 @@ run: build
 	$(BUILD)/app/quillon
 
 # Every test in three builds: plain, AddressSanitizer with UndefinedBehavior-
-# Sanitizer, and ThreadSanitizer.
+# Sanitizer, and ThreadSanitizer; then the fuzz targets.
 test: test-plain test-asan test-tsan
+	$(MAKE) fuzz
 
 test-plain: build
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
@@ -49,8 +52,30 @@ test-tsan: deps
 	cd $(BUILD)-tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
 		ctest --output-on-failure -j$(JOBS)
 
+# Each libFuzzer target of fuzz/ for FUZZ_SECONDS, built with clang under
+# AddressSanitizer and UndefinedBehaviorSanitizer, from its seed inputs in
+# fuzz/corpus/NAME (what it finds new stays in $(BUILD)-fuzz/corpus/NAME).
+# A crash, a hang of 10 s, a leak or a failed check stops it; the input that
+# did it is left in $(BUILD)-fuzz/artifacts.
+fuzz: deps
+	cmake -S . -B $(BUILD)-fuzz -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS=-O1 -DCMAKE_C_FLAGS=-O1 \
+		-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DQUILLON_WERROR=ON \
+		-DQUILLON_FUZZ=ON -DQUILLON_SANITIZE=address,undefined -DQUILLON_TESTS=OFF -DQUILLON_BENCH=OFF
+	cmake --build $(BUILD)-fuzz -j$(JOBS)
+	@set -e; out=$(abspath $(BUILD)-fuzz); mkdir -p $$out/artifacts; \
+	for fuzzer in $$out/fuzz/*_fuzzer; do \
+		name=$$(basename $$fuzzer); \
+		mkdir -p $$out/corpus/$$name; \
+		echo "$$name: $(FUZZ_SECONDS) s"; \
+		$$fuzzer -max_total_time=$(FUZZ_SECONDS) -timeout=10 -max_len=4096 -print_final_stats=1 \
+			-artifact_prefix=$$out/artifacts/$$name- \
+			$$out/corpus/$$name $(CURDIR)/fuzz/corpus/$$name > $$out/$$name.log 2>&1 \
+			|| { tail -n 60 $$out/$$name.log; exit 1; }; \
+		grep -E "^(Done|stat::number_of_executed_units|stat::peak_rss_mb)" $$out/$$name.log; \
+	done
+
 bench: build
 	for b in $(BUILD)/bench/*_bench; do $$b; done
 
 clean:
-	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-tsan
+	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-tsan $(BUILD)-fuzz

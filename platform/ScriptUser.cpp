@@ -21,6 +21,7 @@ read_script_line(const std::string& line, std::vector<std::string>& words, std::
 		return kScriptError;
 	}
 	if (!split_script_line(line, words)) {
+		words.clear();
 		error = "unclosed quote";
 		return kScriptError;
 	}
