@@ -54,7 +54,7 @@ test-tsan: deps
 
 # Each libFuzzer target of fuzz/ for FUZZ_SECONDS, built with clang under
 # AddressSanitizer and UndefinedBehaviorSanitizer, from its seed inputs in
-# fuzz/corpus/NAME (what it finds new stays in $(BUILD)-fuzz/corpus/NAME).
+# fuzz/corpus/NAME, if any (what it finds new stays in $(BUILD)-fuzz/corpus/NAME).
 # A crash, a hang of 10 s, a leak or a failed check stops it; the input that
 # did it is left in $(BUILD)-fuzz/artifacts.
 fuzz: deps
@@ -65,11 +65,12 @@ fuzz: deps
 	@set -e; out=$(abspath $(BUILD)-fuzz); mkdir -p $$out/artifacts; \
 	for fuzzer in $$out/fuzz/*_fuzzer; do \
 		name=$$(basename $$fuzzer); \
+		seeds=$(CURDIR)/fuzz/corpus/$$name; [ -d $$seeds ] || seeds=; \
 		mkdir -p $$out/corpus/$$name; \
 		echo "$$name: $(FUZZ_SECONDS) s"; \
 		$$fuzzer -max_total_time=$(FUZZ_SECONDS) -timeout=10 -max_len=4096 -print_final_stats=1 \
 			-artifact_prefix=$$out/artifacts/$$name- \
-			$$out/corpus/$$name $(CURDIR)/fuzz/corpus/$$name > $$out/$$name.log 2>&1 \
+			$$out/corpus/$$name $$seeds > $$out/$$name.log 2>&1 \
 			|| { tail -n 60 $$out/$$name.log; exit 1; }; \
 		grep -E "^(Done|stat::number_of_executed_units|stat::peak_rss_mb)" $$out/$$name.log; \
 	done
