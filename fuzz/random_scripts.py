@@ -12,6 +12,7 @@ than 0 or leave a sanitizer report are counted and kept.
 import argparse
 import os
 import random
+import re
 import shutil
 import subprocess
 import sys
@@ -162,13 +163,15 @@ def main():
     kinds = {}
     for outcome, _, err in results:
         counts[outcome] += 1
-        if outcome == "crash":
-            for line in err.splitlines():
-                if "ERROR:" in line or "runtime error" in line or "terminate" in line \
-                        or "Assertion" in line or "WARNING: ThreadSanitizer" in line:
-                    kind = line.split("ERROR:")[-1].strip()[:90]
-                    kinds[kind] = kinds.get(kind, 0) + 1
-                    break
+        if outcome != "crash":
+            continue
+        # A sanitizer's summary names the fault and where it was found.
+        lines = err.splitlines()
+        found = [l for l in lines if l.startswith("SUMMARY:")] or \
+            [l for l in lines if "runtime error" in l or "terminate" in l or "Assertion" in l] or \
+            ["exit status other than 0"]
+        kind = re.sub(r"\S*/", "", re.sub(r"\(.*", "", found[0])).strip()[:100]
+        kinds[kind] = kinds.get(kind, 0) + 1
     ok_times = sorted(s for o, s, _ in results if o == "ok")
     print("scripts %d in %.0f s (%d at once): ok %d, hangs %d, crashes %d" % (
         args.count, time.monotonic() - start, args.jobs, counts["ok"], counts["hang"],
