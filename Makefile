@@ -4,10 +4,13 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 PACKAGES = cmake make g++ ccache googletest libgtest-dev libbenchmark-dev libfltk1.3-dev libx11-dev \
-	xvfb xdotool x11-apps librsvg2-bin libpng-dev dpkg-dev file desktop-file-utils appstream lintian
+	xvfb xdotool x11-apps librsvg2-bin libpng-dev dpkg-dev file desktop-file-utils appstream lintian \
+	clang libclang-rt-14-dev
+# Seconds each fuzz target runs in `make fuzz`.
+FUZZ_SECONDS ?= 60
 SUDO = $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps build run test test-plain test-asan test-tsan bench package clean
+.PHONY: all deps build run test test-plain test-asan test-tsan fuzz bench package clean
 
 all: build
 
@@ -34,8 +37,9 @@ package: build
 	cd $(BUILD) && cpack
 
 # Every test in three builds: plain, AddressSanitizer with UndefinedBehavior-
-# Sanitizer, and ThreadSanitizer.
+# Sanitizer, and ThreadSanitizer; then the fuzz targets.
 test: test-plain test-asan test-tsan
+	$(MAKE) fuzz FUZZ_SECONDS=45
 
 test-plain: build
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
@@ -53,6 +57,29 @@ test-tsan: deps
 	cd $(BUILD)-tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
 		ctest --output-on-failure -j$(JOBS)
 
+# Each libFuzzer target of fuzz/ for FUZZ_SECONDS, built with clang under
+# AddressSanitizer and UndefinedBehaviorSanitizer, from its seed inputs in
+# fuzz/corpus/NAME, if any (what it finds new stays in $(BUILD)-fuzz/corpus/NAME).
+# A crash, a hang of 10 s, a leak or a failed check stops it; the input that
+# did it is left in $(BUILD)-fuzz/artifacts.
+fuzz: deps
+	cmake -S . -B $(BUILD)-fuzz -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS=-O1 -DCMAKE_C_FLAGS=-O1 \
+		-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DQUILLON_WERROR=ON \
+		-DQUILLON_FUZZ=ON -DQUILLON_SANITIZE=address,undefined -DQUILLON_TESTS=OFF -DQUILLON_BENCH=OFF
+	cmake --build $(BUILD)-fuzz -j$(JOBS)
+	@set -e; out=$(abspath $(BUILD)-fuzz); mkdir -p $$out/artifacts; \
+	for fuzzer in $$out/fuzz/*_fuzzer; do \
+		name=$$(basename $$fuzzer); \
+		seeds=$(CURDIR)/fuzz/corpus/$$name; [ -d $$seeds ] || seeds=; \
+		mkdir -p $$out/corpus/$$name; \
+		echo "$$name: $(FUZZ_SECONDS) s"; \
+		$$fuzzer -max_total_time=$(FUZZ_SECONDS) -timeout=10 -max_len=4096 -print_final_stats=1 \
+			-artifact_prefix=$$out/artifacts/$$name- \
+			$$out/corpus/$$name $$seeds > $$out/$$name.log 2>&1 \
+			|| { tail -n 60 $$out/$$name.log; exit 1; }; \
+		grep -E "^(Done|stat::number_of_executed_units|stat::peak_rss_mb)" $$out/$$name.log; \
+	done
+
 # One table of speed figures from a release build of its own; the Google
 # benchmarks in build-bench/bench/*_bench go into the details.
 bench: deps
@@ -61,4 +88,4 @@ bench: deps
 	$(BUILD)-bench/bench/speed_table
 
 clean:
-	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-tsan $(BUILD)-bench
+	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-tsan $(BUILD)-bench $(BUILD)-fuzz

@@ -4,8 +4,10 @@
 #include <condition_variable>
 #include <mutex>
 
-static std::mutex sActivityLock;
-static std::condition_variable sIdle;
+// Never destroyed: a scripted user's thread may still wait here while the
+// process ends.
+static std::mutex& sActivityLock = *new std::mutex;
+static std::condition_variable& sIdle = *new std::condition_variable;
 static long sActivity = 0;
 
 void

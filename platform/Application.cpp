@@ -70,7 +70,7 @@ BApplication::_PostLaunchRefs()
 		_PostRefs(paths);
 }
 
-void
+status_t
 BApplication::_PostRefs(const std::vector<std::string>& paths)
 {
 	BMessage refs(B_REFS_RECEIVED);
@@ -78,7 +78,7 @@ BApplication::_PostRefs(const std::vector<std::string>& paths)
 		entry_ref ref(path.c_str());
 		refs.AddRef("refs", &ref);
 	}
-	PostMessage(&refs);
+	return PostMessage(&refs);
 }
 
 thread_id

@@ -36,7 +36,7 @@ public:
 
 	// Kit internals, for the backends: posts the files to the application
 	// as one refs message, as a drop on it or a launch with them does.
-	void _PostRefs(const std::vector<std::string>& paths);
+	status_t _PostRefs(const std::vector<std::string>& paths);
 
 private:
 	friend class BWindow;

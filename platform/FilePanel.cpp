@@ -65,7 +65,7 @@ BFilePanel::_Target() const
 	return fTarget != NULL ? fTarget : be_app;
 }
 
-void
+status_t
 BFilePanel::_Confirm(const std::vector<std::string>& paths)
 {
 	BMessage selection(fMessage);
@@ -77,14 +77,14 @@ BFilePanel::_Confirm(const std::vector<std::string>& paths)
 	}
 	if (fHideWhenDone)
 		Hide();
-	if (BLooper* target = _Target())
-		target->PostMessage(&selection);
+	BLooper* target = _Target();
+	return target != NULL ? target->PostMessage(&selection) : B_NO_INIT;
 }
 
-void
+status_t
 BFilePanel::_Cancel()
 {
 	Hide();
-	if (BLooper* target = _Target())
-		target->PostMessage(B_CANCEL);
+	BLooper* target = _Target();
+	return target != NULL ? target->PostMessage(B_CANCEL) : B_NO_INIT;
 }

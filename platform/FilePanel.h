@@ -40,9 +40,10 @@ public:
 	const char* Directory() const { return fDirectory.c_str(); }
 
 	// Called by the backend when the user confirms files or cancels. The
-	// selection goes out as one message with a "refs" entry per file.
-	void _Confirm(const std::vector<std::string>& paths);
-	void _Cancel();
+	// selection goes out as one message with a "refs" entry per file. Both
+	// return what posting the message to the panel's target returned.
+	status_t _Confirm(const std::vector<std::string>& paths);
+	status_t _Cancel();
 
 private:
 	BLooper* _Target() const;

@@ -17,8 +17,10 @@
 
 HeadlessBackend::HeadlessBackend()
 	:
+	fApplication(NULL),
 	fPanelsShown(0),
-	fQuit(false)
+	fQuit(false),
+	fEnded(true)
 {
 }
 
@@ -57,6 +59,8 @@ HeadlessBackend::RunAlert(BAlert* alert)
 	pending.record.text = alert->Text();
 	for (int32 i = 0; i < alert->CountButtons(); i++)
 		pending.record.buttons.push_back(alert->ButtonLabel(i));
+	BLooper* looper = BLooper::_CurrentLooper();
+	pending.window = dynamic_cast<BWindow*>(looper);
 	pending.answer = 0;
 	pending.answered = false;
 
@@ -78,9 +82,8 @@ HeadlessBackend::RunAlert(BAlert* alert)
 
 	// Waiting for the user is rest, not work: the user acts now. What is
 	// sent meanwhile to the looper that shows the alert waits with it, so the
-	// user may go on acting (a menu chosen while the alert is up is handled
-	// once it is answered).
-	BLooper* looper = BLooper::_CurrentLooper();
+	// user may go on acting (the close box clicked while the window's alert
+	// is up takes effect once it is answered).
 	if (looper != NULL)
 		looper->_SetWaitingForUser(true);
 	activity_end();
@@ -114,10 +117,59 @@ HeadlessBackend::HidePanel(BFilePanel* panel)
 }
 
 void
+HeadlessBackend::ApplicationStarted(BApplication* application)
+{
+	std::lock_guard<std::recursive_mutex> turn(fTurn);
+	fApplication = application;
+	std::lock_guard<std::mutex> lock(fLock);
+	fQuit = false;
+	fEnded = false;
+}
+
+// Runs on the application's thread once its loop has ended and its windows
+// are closed; the application object lives on until ApplicationEnded.
+void
 HeadlessBackend::ApplicationQuit(BApplication*)
 {
+	std::lock_guard<std::recursive_mutex> turn(fTurn);
+	fApplication = NULL;
+	fWindows.clear();
 	std::lock_guard<std::mutex> lock(fLock);
 	fQuit = true;
+}
+
+void
+HeadlessBackend::ApplicationEnded(BApplication*)
+{
+	std::lock_guard<std::recursive_mutex> turn(fTurn);
+	fApplication = NULL;
+	fWindows.clear();
+	std::lock_guard<std::mutex> lock(fLock);
+	fQuit = true;
+	fEnded = true;
+}
+
+void
+HeadlessBackend::WindowShown(BWindow* window)
+{
+	std::lock_guard<std::recursive_mutex> turn(fTurn);
+	if (fApplication != NULL)
+		fWindows.push_back(window);
+}
+
+// Runs on the window's thread once its loop has ended: from here on nothing
+// may be sent to it, and the application may delete it.
+void
+HeadlessBackend::WindowClosed(BWindow* window)
+{
+	std::lock_guard<std::recursive_mutex> turn(fTurn);
+	fWindows.erase(std::remove(fWindows.begin(), fWindows.end(), window), fWindows.end());
+}
+
+void
+HeadlessBackend::WindowGone(BWindow* window)
+{
+	WindowClosed(window);
 }
 
 void
@@ -131,26 +183,68 @@ HeadlessBackend::DrawString(BView*, BPoint where, const char* string, const BFon
 void
 HeadlessBackend::WaitIdle()
 {
-	activity_wait_idle();
+	// Once the application has quit there is nothing left to wait for.
+	while (!activity_wait_idle_for(100)) {
+		if (HasQuit())
+			return;
+	}
 }
 
+std::unique_lock<std::recursive_mutex>
+HeadlessBackend::TakeTurn()
+{
+	return std::unique_lock<std::recursive_mutex>(fTurn);
+}
+
+// The window the user acts on: the first one with a menu bar, else the
+// first one. A window told to quit is not there for the user any more.
 BWindow*
 HeadlessBackend::_MainWindow() const
 {
-	if (be_app == NULL)
-		return NULL;
-	for (int32 i = 0; BWindow* window = be_app->WindowAt(i); i++) {
-		if (!window->_HasLoopEnded() && window->KeyMenuBar() != NULL)
+	BWindow* first = NULL;
+	for (BWindow* window : fWindows) {
+		if (window->_IsTerminating())
+			continue;
+		if (window->KeyMenuBar() != NULL)
 			return window;
+		if (first == NULL)
+			first = window;
 	}
-	return be_app->WindowAt(0);
+	return first;
+}
+
+std::string
+HeadlessBackend::_RefusedWhileAlertUp() const
+{
+	if (fApplication == NULL)
+		return "no application";
+	std::lock_guard<std::mutex> lock(fLock);
+	for (const PendingAlert* pending : fAlerts) {
+		if (pending->window != NULL)
+			return "an alert of the window is up";
+	}
+	return "";
+}
+
+std::string
+HeadlessBackend::_ChooseItem(BMenuItem* item)
+{
+	if (item->Invoke() != B_OK)
+		return "no window";
+	return "";
 }
 
 std::string
 HeadlessBackend::ChooseMenu(const std::string& what)
 {
+	std::lock_guard<std::recursive_mutex> turn(fTurn);
+	std::string refused = _RefusedWhileAlertUp();
+	if (!refused.empty())
+		return refused;
 	BWindow* window = _MainWindow();
-	BMenuBar* bar = window != NULL ? window->KeyMenuBar() : NULL;
+	if (window == NULL)
+		return "no window";
+	BMenuBar* bar = window->KeyMenuBar();
 	if (bar == NULL)
 		return "no menu bar";
 	BMenuItem* item = NULL;
@@ -164,25 +258,33 @@ HeadlessBackend::ChooseMenu(const std::string& what)
 		item = bar->FindItem(what.c_str());
 	if (item == NULL)
 		return "no menu item " + what;
-	item->Invoke();
-	return "";
+	return _ChooseItem(item);
 }
 
 std::string
 HeadlessBackend::PressKey(char key)
 {
+	std::lock_guard<std::recursive_mutex> turn(fTurn);
+	std::string refused = _RefusedWhileAlertUp();
+	if (!refused.empty())
+		return refused;
 	BWindow* window = _MainWindow();
-	BMenuBar* bar = window != NULL ? window->KeyMenuBar() : NULL;
+	if (window == NULL)
+		return "no window";
+	BMenuBar* bar = window->KeyMenuBar();
 	BMenuItem* item = bar != NULL ? bar->FindShortcut(key) : NULL;
 	if (item == NULL)
 		return std::string("no menu item has the shortcut ") + key;
-	item->Invoke();
-	return "";
+	return _ChooseItem(item);
 }
 
 std::string
 HeadlessBackend::SelectFiles(const std::vector<std::string>& paths)
 {
+	std::lock_guard<std::recursive_mutex> turn(fTurn);
+	std::string refused = _RefusedWhileAlertUp();
+	if (!refused.empty())
+		return refused;
 	BFilePanel* panel;
 	{
 		std::lock_guard<std::mutex> lock(fLock);
@@ -190,13 +292,17 @@ HeadlessBackend::SelectFiles(const std::vector<std::string>& paths)
 			return "no panel is up";
 		panel = fPanels.back();
 	}
-	panel->_Confirm(paths);
+	if (panel->_Confirm(paths) != B_OK)
+		return "no application";
 	return "";
 }
 
 std::string
 HeadlessBackend::CancelPanel()
 {
+	std::lock_guard<std::recursive_mutex> turn(fTurn);
+	if (fApplication == NULL)
+		return "no application";
 	BFilePanel* panel;
 	{
 		std::lock_guard<std::mutex> lock(fLock);
@@ -204,16 +310,20 @@ HeadlessBackend::CancelPanel()
 			return "no panel is up";
 		panel = fPanels.back();
 	}
-	panel->_Cancel();
+	if (panel->_Cancel() != B_OK)
+		return "no application";
 	return "";
 }
 
 std::string
 HeadlessBackend::Drop(const std::vector<std::string>& paths)
 {
-	if (be_app == NULL)
+	std::lock_guard<std::recursive_mutex> turn(fTurn);
+	std::string refused = _RefusedWhileAlertUp();
+	if (!refused.empty())
+		return refused;
+	if (fApplication->_PostRefs(paths) != B_OK)
 		return "no application";
-	be_app->_PostRefs(paths);
 	return "";
 }
 
@@ -252,10 +362,10 @@ HeadlessBackend::Answer(const std::string& which)
 std::string
 HeadlessBackend::_PostToMainWindow(uint32 command)
 {
+	std::lock_guard<std::recursive_mutex> turn(fTurn);
 	BWindow* window = _MainWindow();
-	if (window == NULL)
+	if (window == NULL || window->PostMessage(command) != B_OK)
 		return "no window";
-	window->PostMessage(command);
 	return "";
 }
 
@@ -290,6 +400,13 @@ HeadlessBackend::HasQuit() const
 {
 	std::lock_guard<std::mutex> lock(fLock);
 	return fQuit;
+}
+
+bool
+HeadlessBackend::HasEnded() const
+{
+	std::lock_guard<std::mutex> lock(fLock);
+	return fEnded;
 }
 
 std::vector<AlertRecord>

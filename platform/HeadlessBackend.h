@@ -11,6 +11,8 @@
 
 #include "PlatformBackend.h"
 
+class BMenuItem;
+
 struct AlertRecord {
 	std::string title;
 	std::string text;
@@ -31,15 +33,23 @@ public:
 	void SetAlertAnswerer(AlertAnswerer answerer);
 
 	// The kit's side.
+	virtual void ApplicationStarted(BApplication* application);
+	virtual void ApplicationQuit(BApplication* application);
+	virtual void ApplicationEnded(BApplication* application);
 	virtual int32 RunAlert(BAlert* alert);
 	virtual void ShowPanel(BFilePanel* panel);
 	virtual void HidePanel(BFilePanel* panel);
-	virtual void ApplicationQuit(BApplication* application);
+	virtual void WindowShown(BWindow* window);
+	virtual void WindowClosed(BWindow* window);
+	virtual void WindowGone(BWindow* window);
 	virtual void DrawString(BView* view, BPoint where, const char* string, const BFont& font);
 
 	// The user's side. Each call returns an empty text when the action was
 	// taken, or what kept it from being taken. Call from a thread of the
-	// user's own, after WaitIdle().
+	// user's own, after WaitIdle(). Once the application has quit every
+	// action is refused; while a window waits in an alert, menu items, keys,
+	// drops and the panel's files are refused, as the desktop holds them
+	// back while an alert is up.
 	void WaitIdle();
 	std::string ChooseMenu(const std::string& what);  // a command code or a label
 	std::string PressKey(char key);
@@ -50,9 +60,17 @@ public:
 	std::string CloseWindow();
 	std::string Draw();
 
+	// The user's turn. While a user holds it, the application and its
+	// windows stay: none of them ends meanwhile. Each action takes it; a
+	// user that reports what its action did holds it around both, so that
+	// nothing is acted on or reported once the application object is gone.
+	std::unique_lock<std::recursive_mutex> TakeTurn();
+
 	bool AlertShowing() const;
 	bool PanelShowing() const;
 	bool HasQuit() const;
+	// The application object is gone (or there never was one).
+	bool HasEnded() const;
 	std::vector<AlertRecord> AlertsShown() const;
 	int32 PanelsShown() const;
 	std::vector<std::string> Events() const;
@@ -63,12 +81,20 @@ public:
 private:
 	struct PendingAlert {
 		AlertRecord record;
+		BWindow* window;  // whose thread shows it, or NULL
 		int32 answer;
 		bool answered;
 	};
 
+	// With the turn held.
 	BWindow* _MainWindow() const;
 	std::string _PostToMainWindow(uint32 command);
+	std::string _RefusedWhileAlertUp() const;
+	std::string _ChooseItem(BMenuItem* item);
+
+	std::recursive_mutex fTurn;
+	BApplication* fApplication;   // guarded by fTurn
+	std::vector<BWindow*> fWindows;  // shown and not closed; guarded by fTurn
 
 	mutable std::mutex fLock;
 	std::condition_variable fAnswered;
@@ -80,6 +106,7 @@ private:
 	std::vector<std::string> fEvents;
 	int32 fPanelsShown;
 	bool fQuit;
+	bool fEnded;
 };
 
 // Reads actions from standard input, one per line, and takes each on the

@@ -14,6 +14,8 @@ BLooper::BLooper(const char* name)
 	fLockCount(0),
 	fTerminating(false),
 	fWaitingForUser(false),
+	fLockWaiters(0),
+	fLoopEnded(false),
 	fThreadId(std::thread::id()),
 	fCurrentMessage(NULL)
 {
@@ -37,9 +39,14 @@ BLooper::PostMessage(BMessage* message)
 	if (message == NULL)
 		return B_BAD_VALUE;
 	BMessage* copy = new BMessage(*message);
-	activity_begin();
 	{
 		std::lock_guard<std::mutex> lock(fQueueLock);
+		// No one would ever handle it, and the user would wait for it.
+		if (fLoopEnded || fTerminating.load()) {
+			delete copy;
+			return B_BAD_PORT_ID;
+		}
+		activity_begin();
 		fQueue.push_back(copy);
 		// It waits, with the others, until the user has answered.
 		if (fWaitingForUser)
@@ -55,7 +62,26 @@ BLooper::PostMessage(BMessage* message)
 bool
 BLooper::Lock()
 {
-	fLock.lock();
+	if (!fLock.try_lock()) {
+		// A looper's thread that waits for the lock of a looper waiting for
+		// its user waits for the user as well: the application asking a
+		// window with an alert up to quit is at rest until the alert is
+		// answered. Other threads are not counted as work to begin with.
+		bool counted = sCurrentLooper != NULL;
+		if (counted) {
+			std::lock_guard<std::mutex> lock(fQueueLock);
+			fLockWaiters++;
+			if (fWaitingForUser)
+				activity_end();
+		}
+		fLock.lock();
+		if (counted) {
+			std::lock_guard<std::mutex> lock(fQueueLock);
+			fLockWaiters--;
+			if (fWaitingForUser)
+				activity_begin();
+		}
+	}
 	fLockOwner = std::this_thread::get_id();
 	fLockCount++;
 	return true;
@@ -94,7 +120,7 @@ BLooper::_SetWaitingForUser(bool waiting)
 	if (fWaitingForUser == waiting)
 		return;
 	fWaitingForUser = waiting;
-	for (size_t i = 0; i < fQueue.size(); i++) {
+	for (size_t i = 0; i < fQueue.size() + static_cast<size_t>(fLockWaiters); i++) {
 		if (waiting)
 			activity_end();
 		else
@@ -175,14 +201,22 @@ BLooper::_Loop()
 	sCurrentLooper = this;
 	while (BMessage* message = _NextMessage()) {
 		Lock();
-		fCurrentMessage = message;
-		DispatchMessage(message);
-		fCurrentMessage = NULL;
+		// Told to quit while it waited for the lock: the message goes with
+		// the rest of the queue.
+		if (!fTerminating.load()) {
+			fCurrentMessage = message;
+			DispatchMessage(message);
+			fCurrentMessage = NULL;
+		}
 		Unlock();
 		delete message;
 		activity_end();
 	}
 	sCurrentLooper = outer;
+	{
+		std::lock_guard<std::mutex> lock(fQueueLock);
+		fLoopEnded = true;
+	}
 	_DiscardMessages();
 }
 

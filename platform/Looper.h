@@ -18,7 +18,8 @@ public:
 	virtual ~BLooper();
 
 	// Queues a copy of the message, or a message with only this code; returns
-	// at once. Safe from any thread.
+	// at once. Safe from any thread. Once the looper is told to quit nothing
+	// is queued: B_BAD_PORT_ID.
 	status_t PostMessage(uint32 command);
 	status_t PostMessage(BMessage* message);
 
@@ -46,13 +47,14 @@ public:
 	// messages queued for it cannot be handled: they are not work in progress
 	// until it goes on. Called on the looper's own thread.
 	void _SetWaitingForUser(bool waiting);
+	// Told to quit: it handles no more messages.
+	bool _IsTerminating() const { return fTerminating.load(); }
 
 protected:
 	// Handles messages until the looper quits; runs on the looper's thread.
 	void _Loop();
 	// Asks the loop to end after the message at hand, from any thread.
 	void _Terminate();
-	bool _IsTerminating() const { return fTerminating.load(); }
 	// Called on the looper's thread when its loop has ended.
 	virtual void _LoopEnded() {}
 	void _JoinThread();
@@ -71,6 +73,8 @@ private:
 	std::deque<BMessage*> fQueue;
 	std::atomic<bool> fTerminating;
 	bool fWaitingForUser;  // guarded by fQueueLock
+	int32 fLockWaiters;    // guarded by fQueueLock; loopers' threads only
+	bool fLoopEnded;       // guarded by fQueueLock
 
 	std::thread fThread;
 	std::atomic<std::thread::id> fThreadId;

@@ -17,7 +17,11 @@ namespace {
 
 class ScriptedBackend : public HeadlessBackend {
 public:
-	virtual void ApplicationStarted(BApplication*) { start_script_user(this); }
+	virtual void ApplicationStarted(BApplication* application)
+	{
+		HeadlessBackend::ApplicationStarted(application);
+		start_script_user(this);
+	}
 };
 
 std::atomic<PlatformBackend*> sBackend(nullptr);

@@ -7,6 +7,27 @@
 
 #include "HeadlessBackend.h"
 
+script_line_kind
+read_script_line(const std::string& line, std::vector<std::string>& words, std::string& error)
+{
+	words.clear();
+	size_t first = line.find_first_not_of(" \t\r");
+	if (first == std::string::npos || line[first] == '#')
+		return kScriptSkip;
+	// Every path and label ends at a NUL on its way to the system: a line
+	// with one would be taken for less than it says.
+	if (line.find('\0') != std::string::npos) {
+		error = "a NUL byte in the line";
+		return kScriptError;
+	}
+	if (!split_script_line(line, words)) {
+		words.clear();
+		error = "unclosed quote";
+		return kScriptError;
+	}
+	return kScriptAction;
+}
+
 bool
 split_script_line(const std::string& line, std::vector<std::string>& words)
 {
@@ -71,11 +92,11 @@ TakeAction(HeadlessBackend* backend, const std::vector<std::string>& words)
 			return "key takes one character";
 		return backend->PressKey(arguments[0][0]);
 	}
-	if (action == "select")
-		return backend->SelectFiles(arguments);
-	if (action == "drop") {
+	if (action == "select" || action == "drop") {
 		if (arguments.empty())
-			return "drop takes one or more files";
+			return action + " takes one or more files";
+		if (action == "select")
+			return backend->SelectFiles(arguments);
 		return backend->Drop(arguments);
 	}
 	if (action == "cancel" || action == "close" || action == "draw" || action == "help") {
@@ -102,6 +123,7 @@ Leave(HeadlessBackend* backend)
 	bool closed = false;
 	for (;;) {
 		backend->WaitIdle();
+		auto turn = backend->TakeTurn();
 		if (backend->HasQuit())
 			return;
 		if (backend->AlertShowing()) {
@@ -114,21 +136,24 @@ Leave(HeadlessBackend* backend)
 	}
 }
 
-static void
-ReadScript(HeadlessBackend* backend)
+void
+run_script(HeadlessBackend* backend, std::istream& script)
 {
 	std::string line;
-	while (std::getline(std::cin, line)) {
+	while (std::getline(script, line)) {
 		std::vector<std::string> words;
-		size_t first = line.find_first_not_of(" \t\r");
-		if (first == std::string::npos || line[first] == '#')
+		std::string error;
+		script_line_kind kind = read_script_line(line, words, error);
+		if (kind == kScriptSkip)
 			continue;
 
 		backend->WaitIdle();
-		std::string error;
-		if (!split_script_line(line, words))
-			error = "unclosed quote";
-		else
+		// The action and its report in one turn: once the application object
+		// is gone there is nothing to act on, and the process is ending.
+		auto turn = backend->TakeTurn();
+		if (backend->HasEnded())
+			return;
+		if (kind == kScriptAction)
 			error = TakeAction(backend, words);
 		if (!error.empty())
 			backend->Emit("error\t" + error);
@@ -139,7 +164,8 @@ ReadScript(HeadlessBackend* backend)
 void
 start_script_user(HeadlessBackend* backend)
 {
-	static std::mutex sOutputLock;
+	// Never destroyed: the reader may still write while the process ends.
+	static std::mutex& sOutputLock = *new std::mutex;
 	backend->SetEventSink([](const std::string& line) {
 		std::lock_guard<std::mutex> lock(sOutputLock);
 		fputs(line.c_str(), stdout);
@@ -148,5 +174,5 @@ start_script_user(HeadlessBackend* backend)
 	});
 	// The reader may still wait for input when the application quits; the
 	// process ends without it.
-	std::thread(ReadScript, backend).detach();
+	std::thread([backend] { run_script(backend, std::cin); }).detach();
 }

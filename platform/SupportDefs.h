@@ -32,3 +32,5 @@ const status_t B_IO_ERROR = -EIO;
 const status_t B_NAME_NOT_FOUND = -0x7000;
 const status_t B_BAD_INDEX = -0x7001;
 const status_t B_BAD_TYPE = -0x7002;
+// A message for a looper whose loop has ended.
+const status_t B_BAD_PORT_ID = -0x7003;

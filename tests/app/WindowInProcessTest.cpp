@@ -1,13 +1,15 @@
 // The application object run in this process on the headless backend: the
 // shape of the window, its menu bar and view; which commands end with the
 // window's closing Show; which codes fall through to BWindow's own
-// MessageReceived; the command-key shortcuts and the open panels.
+// MessageReceived; the command-key shortcuts and the open panels; when the
+// program is at rest for its user.
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <future>
 #include <iterator>
 #include <map>
 #include <memory>
@@ -524,6 +526,28 @@ TEST(WindowInProcess, ViewDrawsTwentyLinesEachTimeFromZero)
 	}
 	EXPECT_EQ(x, 20.0f);
 	EXPECT_EQ(y, 400.0f);
+}
+
+TEST(WindowInProcess, AnApplicationWaitingForAWindowInAnAlertIsAtRest)
+{
+	InProcessRun run;
+	bool restedWhileUp = false;
+	run.Run([&](BWindow*) {
+		HeadlessBackend& backend = run.Backend();
+		backend.SetAlertAnswerer(nullptr);
+		backend.ChooseMenu("New");
+		backend.WaitIdle();
+		// The application, asked to quit, waits for the window's lock, which
+		// the window holds while it waits for its user: only the user can go on.
+		be_app->PostMessage(B_QUIT_REQUESTED);
+		auto rest = std::async(std::launch::async, [&backend] { backend.WaitIdle(); });
+		restedWhileUp = rest.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+		backend.Answer("0");
+		rest.wait();
+		return true;
+	});
+	EXPECT_TRUE(restedWhileUp);
+	EXPECT_FALSE(run.QuitMissed());
 }
 
 }  // namespace
