@@ -1,15 +1,21 @@
 // What a printer character set costs: converting a megabyte of mixed-language
 // UTF-8 text (French, German, Spanish, Nordic, box drawing, typographic
 // punctuation, a little that no set has) to each set, against memcpy of the
-// same bytes. Without a set chosen nothing is converted and the file goes to
-// the text page printer as it was read.
+// same bytes; and the text page printer's full filter over the same file, as
+// read (no set chosen) and converted to CP850 on the way, as a job does it.
 //
 //   build/bench/charset_bench
 #include <benchmark/benchmark.h>
 
 #include <cstring>
+#include <memory>
 #include <random>
 #include <string>
+
+#include "LineBuffer.h"
+#include "PrintJob.h"
+#include "SettingsStore.h"
+#include "TextPagePrinter.h"
 
 #include "CharacterSet.h"
 
@@ -69,6 +75,59 @@ Memcpy(benchmark::State& state)
 	state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kText.size()));
 }
 
+// The file in the job's pieces, converted or not, through the full filter.
+CharacterSetConverter* sConverter;
+size_t sOffset;
+
+int32_t
+NextPiece()
+{
+	std::string converted;
+	while (converted.empty() && sOffset < kText.size()) {
+		size_t piece = std::min<size_t>(65536, kText.size() - sOffset);
+		if (sConverter == nullptr) {
+			converted.assign(kText, sOffset, piece);
+		} else {
+			sConverter->Convert(kText.data() + sOffset, piece, converted);
+			if (sOffset + piece == kText.size())
+				sConverter->Finish(converted);
+		}
+		sOffset += piece;
+	}
+	memcpy(FileBuffer, converted.data(), converted.size());
+	return static_cast<int32_t>(converted.size());
+}
+
+void
+Printing(benchmark::State& state, const char* setName)
+{
+	ApplyStartUpSettings();
+	FilterCodes = "All";
+	PaperY = 60;
+	std::unique_ptr<CharacterSetConverter> converter;
+	if (setName != nullptr)
+		converter = std::make_unique<CharacterSetConverter>(*FindCharacterSet(setName));
+	sConverter = converter.get();
+	UpperHalfKeptFrom = converter != nullptr ? 0x80 : 0x100;
+	FILE* sink = fopen("/dev/null", "w");
+	PrinterPort = sink;
+	ReadNextFilePiece = NextPiece;
+	for (auto _ : state) {
+		if (sConverter != nullptr)
+			sConverter->Begin();
+		sOffset = 0;
+		FileLenght = NextPiece();
+		PrintTextPages();
+	}
+	state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kText.size()));
+	PrinterPort = nullptr;
+	ReadNextFilePiece = nullptr;
+	UpperHalfKeptFrom = 0x100;
+	fclose(sink);
+}
+
+BENCHMARK_CAPTURE(Printing, as_read, nullptr)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(Printing, converted_to_cp850, "cp850")->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(Conversion, cp437, "cp437");
 BENCHMARK_CAPTURE(Conversion, cp850, "cp850");
 BENCHMARK_CAPTURE(Conversion, latin9, "latin9");
