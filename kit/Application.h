@@ -12,7 +12,9 @@ class BWindow;
 
 class BApplication : public BLooper {
 public:
-	BApplication(const char* signature);
+	// The program's arguments, as main has them, for the files it was
+	// launched with.
+	BApplication(const char* signature, int argc = 0, char** argv = NULL);
 	virtual ~BApplication();
 
 	// Runs the message loop on the calling thread; returns once the
@@ -42,12 +44,12 @@ private:
 	friend class BWindow;
 	void _AddWindow(BWindow* window);
 	void _RemoveWindow(BWindow* window);
-	bool _HasWindow(BWindow* window) const;
 	bool _QuitAllWindows(bool force);
 	void _ReapWindow(BWindow* window);
 	void _PostLaunchRefs();
 
 	std::string fSignature;
+	std::vector<std::string> fLaunchRefs;
 	mutable std::mutex fWindowLock;
 	std::vector<BWindow*> fWindows;
 	bool fRunning;

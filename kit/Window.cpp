@@ -65,9 +65,11 @@ BWindow::Quit()
 		_Terminate();
 		return;
 	}
-	// From another thread the window is ended at once, as by the application.
+	// From another thread, as the application ends it: told to quit, every
+	// lock this thread holds given up so that its loop can end, then waited
+	// for.
 	_Terminate();
-	if (IsLocked())
+	while (IsLocked())
 		Unlock();
 	if (be_app != NULL)
 		be_app->_ReapWindow(this);

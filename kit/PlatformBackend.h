@@ -44,9 +44,8 @@ public:
 	virtual void DrawString(BView* view, BPoint where, const char* string, const BFont& font) = 0;
 };
 
-// The backend in use. Unless one was installed, the first call picks one:
-// the desktop when a display is there, else the headless backend with its
-// user reading a script from standard input. QUILLON_PLATFORM=headless or
-// QUILLON_PLATFORM=desktop asks for one.
+// The backend in use: the one the program installed before it made its
+// application (the launch code picks it), or, until then, one with no screen
+// that answers each alert with its first button.
 PlatformBackend* platform_backend();
 void set_platform_backend(PlatformBackend* backend);
