@@ -49,7 +49,7 @@ BApplication::~BApplication()
 		fStartupPending = false;
 		activity_end();
 	}
-	platform_backend()->ApplicationEnded(this);
+	platform_backend()->ApplicationEnded(this, true);
 	if (be_app == this)
 		be_app = NULL;
 }
@@ -93,7 +93,7 @@ BApplication::Run()
 		std::lock_guard<std::mutex> lock(fWindowLock);
 		fRunning = false;
 	}
-	platform_backend()->ApplicationQuit(this);
+	platform_backend()->ApplicationEnded(this, false);
 	return 0;
 }
 

@@ -36,12 +36,12 @@ public:
 	const char* Signature() const { return fSignature.c_str(); }
 	bool IsRunning() const;
 
-	// Kit internals, for the backends: posts the files to the application
-	// as one refs message, as a drop on it or a launch with them does.
-	status_t _PostRefs(const std::vector<std::string>& paths);
-
 private:
 	friend class BWindow;
+	friend class KitPrivate;
+	// Posts the files to the application as one refs message, as a drop on
+	// it or a launch with them does.
+	status_t _PostRefs(const std::vector<std::string>& paths);
 	void _AddWindow(BWindow* window);
 	void _RemoveWindow(BWindow* window);
 	bool _QuitAllWindows(bool force);

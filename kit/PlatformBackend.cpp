@@ -10,7 +10,7 @@ class NoScreen : public PlatformBackend {
 public:
 	virtual int32 RunAlert(BAlert*) { return 0; }
 	virtual void ShowPanel(BFilePanel*) {}
-	virtual void DrawString(BView*, BPoint, const char*, const BFont&) {}
+	virtual void PresentWindow(BWindow*, const DisplayList&) {}
 };
 
 std::atomic<PlatformBackend*> sBackend(nullptr);

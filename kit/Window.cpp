@@ -27,7 +27,6 @@ BWindow::BWindow(BRect frame, const char* title, window_type type, uint32 flags,
 
 BWindow::~BWindow()
 {
-	platform_backend()->WindowGone(this);
 	if (be_app != NULL)
 		be_app->_RemoveWindow(this);
 	fTopView->_Detach();
@@ -42,6 +41,8 @@ BWindow::Show()
 	if (fShowLevel.fetch_add(1) == 0) {
 		Run();
 		platform_backend()->WindowShown(this);
+		// The views draw as soon as the window's thread gets to it.
+		PostMessage(kDrawViews);
 	}
 }
 
@@ -90,8 +91,9 @@ BWindow::DispatchMessage(BMessage* message)
 			break;
 		default:
 			BLooper::DispatchMessage(message);
+			// What the message changed is drawn at once.
 			if (message->what != B_QUIT_REQUESTED)
-				platform_backend()->WindowMessageHandled(this);
+				PostMessage(kDrawViews);
 			break;
 	}
 }
@@ -160,15 +162,15 @@ BWindow::KeyMenuBar() const
 void
 BWindow::_InvalidateViews()
 {
-	platform_backend()->WindowInvalidated(this);
+	PostMessage(kDrawViews);
 }
 
 void
 BWindow::_DrawViews()
 {
-	platform_backend()->WindowDrawBegin(this);
+	fDisplayList.clear();
 	fTopView->_DrawTree();
-	platform_backend()->WindowDrawEnd(this);
+	platform_backend()->PresentWindow(this, fDisplayList);
 }
 
 void
