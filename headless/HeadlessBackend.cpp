@@ -13,7 +13,6 @@
 #include <MenuItem.h>
 #include <Window.h>
 
-#include "Activity.h"
 #include "KitPrivate.h"
 
 HeadlessBackend::HeadlessBackend()
@@ -87,7 +86,7 @@ HeadlessBackend::RunAlert(BAlert* alert)
 	// is up takes effect once it is answered).
 	if (looper != NULL)
 		KitPrivate::SetWaitingForUser(looper, true);
-	activity_end();
+	KitPrivate::WorkEnds();
 	{
 		std::unique_lock<std::mutex> lock(fLock);
 		fAnswered.wait(lock, [&pending] { return pending.answered; });
@@ -177,7 +176,7 @@ void
 HeadlessBackend::WaitIdle()
 {
 	// Once the application has quit there is nothing left to wait for.
-	while (!activity_wait_idle_for(100)) {
+	while (!KitPrivate::WaitIdleFor(100)) {
 		if (HasQuit())
 			return;
 	}
@@ -347,7 +346,7 @@ HeadlessBackend::Answer(const std::string& which)
 	pending->answered = true;
 	fAlerts.pop_back();
 	// The thread that waited is at work again from here on.
-	activity_begin();
+	KitPrivate::WorkBegins();
 	fAnswered.notify_all();
 	return "";
 }

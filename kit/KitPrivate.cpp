@@ -4,6 +4,8 @@
 #include <FilePanel.h>
 #include <Window.h>
 
+#include "Activity.h"
+
 status_t
 KitPrivate::PostRefs(BApplication* application, const std::vector<std::string>& paths)
 {
@@ -38,6 +40,24 @@ bool
 KitPrivate::IsQuitting(const BLooper* looper)
 {
 	return looper->_IsTerminating();
+}
+
+void
+KitPrivate::WorkBegins()
+{
+	activity_begin();
+}
+
+void
+KitPrivate::WorkEnds()
+{
+	activity_end();
+}
+
+bool
+KitPrivate::WaitIdleFor(int milliseconds)
+{
+	return activity_wait_idle_for(milliseconds);
 }
 
 status_t

@@ -33,6 +33,14 @@ public:
 	// Told to quit: it handles no more messages.
 	static bool IsQuitting(const BLooper* looper);
 
+	// The work in progress the kit counts (Activity.h): a user that acts on
+	// the program waits for it to reach zero before each action; a thread
+	// that waits for its user is not at work meanwhile.
+	static void WorkBegins();
+	static void WorkEnds();
+	// Waits at most the given milliseconds; true when the program is at rest.
+	static bool WaitIdleFor(int milliseconds);
+
 	// Asks the window to draw its views, as when it is uncovered, for the
 	// asker; while that drawing is presented, DrawAsker says who asked
 	// (NULL for the draws the kit makes of its own accord).
