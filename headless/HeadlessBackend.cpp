@@ -109,9 +109,12 @@ HeadlessBackend::ShowPanel(BFilePanel* panel)
 	Emit("panel");
 }
 
+// A panel is hidden when done and as its window deletes it: in the user's
+// turn, so that no action confirms a panel that is going.
 void
 HeadlessBackend::HidePanel(BFilePanel* panel)
 {
+	std::lock_guard<std::recursive_mutex> turn(fTurn);
 	std::lock_guard<std::mutex> lock(fLock);
 	fPanels.erase(std::remove(fPanels.begin(), fPanels.end(), panel), fPanels.end());
 }
