@@ -1,6 +1,7 @@
 #include "QuillonApplication.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -11,7 +12,6 @@
 #include <PrinterPorts.h>
 
 #include "Alerts.h"
-#include "JobCharacterSet.h"
 #include "LineBuffer.h"
 #include "PrintJob.h"
 #include "QuillonView.h"
@@ -22,16 +22,6 @@
 const char* APP_SIGNATURE = "application/x-vnd.Quillon";
 
 BFile FileObject;
-
-// Whether the current file may have more to read after the piece in
-// FileBuffer, and the first read that failed in this job.
-static bool sMoreToRead = false;
-static int sReadError = 0;
-
-// The printer character set of the job, when one is chosen, and whether the
-// current file is converted to it.
-static JobCharacterSet sCharacterSet;
-static bool sConverting = false;
 
 // The files of the job about to open its output, and which of them the
 // output turned out to be.
@@ -45,9 +35,9 @@ OpenJobOutput(const char* path)
 	return open_printer_port(path, sJobInputs, &sOutputInput);
 }
 
-QuillonApplication::QuillonApplication()
+QuillonApplication::QuillonApplication(int argc, char** argv)
 	:
-	BApplication(APP_SIGNATURE)
+	BApplication(APP_SIGNATURE, argc, argv)
 {
 	PrinterPortOpener = OpenJobOutput;
 	PrinterPortAbandoner = abandon_port_stream;
@@ -71,46 +61,13 @@ QuillonApplication::MessageReceived(BMessage* message)
 	BApplication::MessageReceived(message);
 }
 
-// Reads as much of the file as FileBuffer holds, to the end of the file: its
-// size is only a hint (a pipe or a file in /proc says 0).
-static int32_t
-ReadPiece()
-{
-	if (!sMoreToRead)
-		return 0;
-	// Once Quit took the output there is nothing left to read for.
-	if (PrinterPortClosedByQuit()) {
-		sMoreToRead = false;
-		return 0;
-	}
-	auto readRaw = [](char* buffer, size_t count) {
-		ssize_t read;
-		{
-			WaitingCall waiting;
-			read = FileObject.Read(buffer, count);
-		}
-		if (read < 0 && sReadError == 0)
-			sReadError = static_cast<int>(-read);
-		return read;
-	};
-	if (sConverting)
-		return sCharacterSet.ReadPiece(readRaw, &sMoreToRead);
-	// A read cut short by a failure gives what came before it; the next
-	// one tells whether the failure lasts. Only the end of the file, or a
-	// failure with nothing read, ends the file.
-	ssize_t read = readRaw(FileBuffer, kFileBufferSize);
-	sMoreToRead = read > 0;
-	return read > 0 ? static_cast<int32_t>(read) : 0;
-}
-
-// Reads the first piece of the file into FileBuffer: the whole file when it
-// fits. What does not fit is read by the text page printer as it goes on.
+// Graphic mode prints no body: the user is told, on standard output and in
+// an alert, for each file.
 static void
-ReadFile()
+PrintGraphicPages()
 {
-	sMoreToRead = true;
-	FileLenght = ReadPiece();
-	ReadNextFilePiece = sMoreToRead ? ReadPiece : NULL;
+	printf("Print Graphic Pages.\n");
+	RunAlert("Printer Alert", "Graphic Printing is not supported yet.", "OK");
 }
 
 // The files of the job, as the output is compared with them before it is cut.
@@ -144,7 +101,7 @@ QuillonApplication::RefsReceived(BMessage* message)
 		path = PrinterPath;
 	}
 	std::string problem;
-	if (!sCharacterSet.Choose(&problem)) {
+	if (!fReader.BeginJob(&problem)) {
 		RunAlert("Printer Alert", problem.c_str(), "OK");
 		return;
 	}
@@ -170,22 +127,17 @@ QuillonApplication::RefsReceived(BMessage* message)
 
 	std::string unopened;
 	std::string unread;
-	sReadError = 0;
 	entry_ref ref;
 	for (int32 index = 0; message->FindRef("refs", index, &ref) == B_OK; index++) {
-		if (FileObject.SetTo(&ref, B_READ_ONLY) != B_OK) {
+		if (!fReader.Open(ref)) {
 			unopened = NameOf(ref);
 			break;
 		}
-		int readErrorBefore = sReadError;
-		sConverting = sCharacterSet.BeginFile();
-		ReadFile();
-		StartPrinting();
-		ReadNextFilePiece = NULL;
-		if (sConverting)
-			sCharacterSet.EndFile(NameOf(ref));
-		if (sReadError != readErrorBefore)
-			unread = NameOf(ref);
+		if (StartPrinting(fReader.ReadFirstPiece()) == kBodyGraphic)
+			PrintGraphicPages();
+		std::string failed = fReader.EndFile(NameOf(ref));
+		if (!failed.empty())
+			unread = failed;
 		// Quit closed the output: the application is on its way out.
 		if (PrinterPortClosedByQuit())
 			break;
@@ -205,7 +157,7 @@ QuillonApplication::RefsReceived(BMessage* message)
 		RunAlert("Printer Alert", text.c_str(), "OK");
 	}
 	if (!unread.empty()) {
-		std::string text = "Reading " + unread + " failed: " + strerror(sReadError)
+		std::string text = "Reading " + unread + " failed: " + strerror(fReader.ReadError())
 			+ ". The rest of it was not printed.";
 		RunAlert("Printer Alert", text.c_str(), "OK");
 	}
@@ -214,7 +166,7 @@ QuillonApplication::RefsReceived(BMessage* message)
 			+ ". Part of the output was lost.";
 		RunAlert("Printer Alert", text.c_str(), "OK");
 	}
-	std::string unconverted = sCharacterSet.Report();
+	std::string unconverted = fReader.CharacterSetReport();
 	if (!unconverted.empty())
 		RunAlert("Printer Alert", unconverted.c_str(), "OK");
 }

@@ -3,6 +3,8 @@
 #include <Application.h>
 #include <File.h>
 
+#include "JobFileReader.h"
+
 extern const char* APP_SIGNATURE;
 
 // The file each print job reads, one listed file after the other.
@@ -10,9 +12,13 @@ extern BFile FileObject;
 
 class QuillonApplication : public BApplication {
 public:
-	QuillonApplication();
+	// The arguments are main's: files after --refs are printed as one job.
+	QuillonApplication(int argc = 0, char** argv = nullptr);
 	virtual ~QuillonApplication();
 
 	virtual void MessageReceived(BMessage* message);
 	virtual void RefsReceived(BMessage* message);
+
+private:
+	JobFileReader fReader;
 };

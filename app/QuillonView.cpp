@@ -1,6 +1,7 @@
 #include "QuillonView.h"
 
 #include <cstdio>
+#include <mutex>
 
 #include "SettingsStore.h"
 
@@ -25,11 +26,14 @@ QuillonView::AttachedToWindow()
 	SetFontSize(12.0f);
 }
 
-// Runs on the window's thread, the one that changes the settings, so nothing
-// changes while the lines are formatted.
+// Runs on the window's thread, the one that changes the settings; the lines
+// are formatted under the store's lock all the same, as the window draws of
+// its own accord and a setting may be written from elsewhere (start-up, the
+// tests) meanwhile.
 void
 QuillonView::Draw(BRect)
 {
+	std::lock_guard<std::mutex> lock(gStoreLock);
 	struct Line {
 		const char* format;
 		enum { kText, kCount, kPitch } kind;

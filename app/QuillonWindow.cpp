@@ -39,6 +39,7 @@ QuillonWindow::QuillonWindow(BRect frame)
 
 QuillonWindow::~QuillonWindow()
 {
+	OpenFilePanel = NULL;
 }
 
 // Runs on the window's thread.
@@ -77,6 +78,7 @@ void
 QuillonWindow::_OpenPrintPanel()
 {
 	OpenFilePanel = new BFilePanel(B_OPEN_PANEL, NULL, NULL, 0, true, NULL, NULL, false, true);
+	fPanels.emplace_back(OpenFilePanel);
 	OpenFilePanel->Show();
 }
 

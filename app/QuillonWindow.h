@@ -1,10 +1,14 @@
 #pragma once
 
+#include <memory>
+#include <vector>
+
 #include <FilePanel.h>
 #include <MenuBar.h>
 #include <Window.h>
 
-// The most recently created open panel; NULL until the first "Print".
+// The most recently created open panel; NULL until the first "Print" and
+// once the window is gone.
 extern BFilePanel* OpenFilePanel;
 
 class QuillonWindow : public BWindow {
@@ -20,4 +24,7 @@ private:
 	void _Quit();
 
 	BMenuBar* fMenuBar;
+	// Every panel a Print opened: each stays until the window goes, as the
+	// user may still confirm an earlier one.
+	std::vector<std::unique_ptr<BFilePanel>> fPanels;
 };

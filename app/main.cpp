@@ -1,3 +1,4 @@
+#include "BackendChoice.h"
 #include "CommandLine.h"
 #include "QuillonApplication.h"
 #include "QuitRequest.h"
@@ -8,7 +9,8 @@ main(int argc, char* argv[])
 	if (int status = answer_command_line(argc, argv); status >= 0)
 		return status;
 	QuitSignals signals;
-	QuillonApplication application;
+	install_platform_backend();
+	QuillonApplication application(argc, argv);
 	signals.Watch();
 	application.Run();
 	return signals.ExitStatus();

@@ -172,7 +172,6 @@ EngineSeconds(const char* filter, int runs)
 	ApplyStartUpSettings();
 	FilterCodes = filter;
 	PaperY = 60;
-	ReadNextFilePiece = nullptr;
 	FILE* sink = fopen("/dev/null", "w");
 	if (sink == nullptr)
 		return 0;

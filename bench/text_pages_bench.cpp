@@ -105,7 +105,7 @@ PrintPages(benchmark::State& state, const Input* input, const char* filter)
 	PrinterPort = sink;
 	sFile = &input->bytes;
 	bool pieces = input->bytes.size() > kWholeBuffer;
-	ReadNextFilePiece = pieces ? NextPiece : nullptr;
+	file_piece_reader nextPiece = pieces ? file_piece_reader(NextPiece) : nullptr;
 	if (!pieces) {
 		memcpy(FileBuffer, input->bytes.data(), input->bytes.size());
 		FileLenght = static_cast<int32_t>(input->bytes.size());
@@ -116,13 +116,12 @@ PrintPages(benchmark::State& state, const Input* input, const char* filter)
 			sOffset = 0;
 			FileLenght = NextPiece();
 		}
-		PrintTextPages();
+		PrintTextPages(nextPiece);
 	}
 
 	state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
 		static_cast<int64_t>(input->bytes.size()));
 	PrinterPort = nullptr;
-	ReadNextFilePiece = nullptr;
 	fclose(sink);
 }
 

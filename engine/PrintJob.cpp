@@ -1,12 +1,10 @@
 #include "PrintJob.h"
 
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <mutex>
 
-#include "Alerts.h"
 #include "LineBuffer.h"
 #include "SettingsStore.h"
 #include "TextPagePrinter.h"
@@ -31,8 +29,8 @@ TruncatedProduct(float a, float b)
 	return static_cast<int32_t>(product);
 }
 
-void
-StartPrinting()
+print_body
+StartPrinting(const file_piece_reader& nextPiece)
 {
 	// The preamble codes, the geometry and the page settings are copied under
 	// the store's lock in one go, so the file never sees half of a command
@@ -75,15 +73,8 @@ StartPrinting()
 	PaperX = TruncatedProduct(cpi, width);
 	PaperY = TruncatedProduct(lpi, height) - topBlankLines;
 
-	if (textMode)
-		PrintTextPages();
-	else
-		PrintGraphicPages();
-}
-
-void
-PrintGraphicPages()
-{
-	printf("Print Graphic Pages.\n");
-	RunAlert("Printer Alert", "Graphic Printing is not supported yet.", "OK");
+	if (!textMode)
+		return kBodyGraphic;
+	PrintTextPages(nextPiece);
+	return kBodyPrinted;
 }

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "TextPagePrinter.h"
+
 const int32_t kFileBufferSize = 999999;
 
 extern char FileBuffer[kFileBufferSize];
@@ -19,8 +21,13 @@ extern int32_t PaperY;
 extern std::string CharacterSetSelection;
 extern int32_t UpperHalfKeptFrom;
 
-// Set-up and body of the file in FileBuffer; the output must be open.
-void StartPrinting();
+// What became of a file's body.
+enum print_body {
+	kBodyPrinted,       // its text pages went out
+	kBodyGraphic        // graphic mode: only the preamble went out; the body
+	                    // is the caller's to report
+};
 
-// The body of a file in graphic mode.
-void PrintGraphicPages();
+// Set-up and body of the file in FileBuffer, the rest of it read by
+// nextPiece; the output must be open.
+print_body StartPrinting(const file_piece_reader& nextPiece = nullptr);

@@ -12,7 +12,6 @@
 #include "SettingsStore.h"
 
 int32_t LineCount = 0;
-file_piece_reader ReadNextFilePiece = nullptr;
 
 // The full filter with a printer character set keeps the set's upper half as
 // well: 0x80 (or 0xA0) to 0xFF.
@@ -312,14 +311,14 @@ PassOverPiece(const char* bytes, int32_t count)
 }
 
 void
-PrintTextPages()
+PrintTextPages(const file_piece_reader& nextPiece)
 {
 	StartNewTextPage();
 
 	if (FileLenght > 0) {
 		PassOverPiece(FileBuffer, FileLenght);
-		while (ReadNextFilePiece != nullptr) {
-			int32_t length = ReadNextFilePiece();
+		while (nextPiece) {
+			int32_t length = nextPiece();
 			if (length <= 0)
 				break;
 			FileLenght = length;

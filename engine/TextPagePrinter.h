@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 extern int32_t LineCount;
 
@@ -10,8 +11,16 @@ extern int32_t LineCount;
 // line; LineCount becomes 0.
 void StartNewTextPage();
 
-// Prints FileBuffer[0 .. FileLenght - 1] and the page-eject code.
-void PrintTextPages();
+// A file larger than FileBuffer comes in pieces: when the pass reaches the end
+// of the buffer it asks this reader, if given, for the next piece, which the
+// reader puts in FileBuffer, returning its length (0 at the end of the file).
+// The pass runs on across pieces, so the output is the same as if the whole
+// file had fitted.
+typedef std::function<int32_t()> file_piece_reader;
+
+// Prints FileBuffer[0 .. FileLenght - 1], then the pieces nextPiece reads,
+// and the page-eject code.
+void PrintTextPages(const file_piece_reader& nextPiece = nullptr);
 
 // Copies the settings the pages of the next file are printed with; the caller
 // holds gStoreLock. The print job takes them together with the file's preamble,
@@ -23,11 +32,3 @@ void TakeTextPageSettings();
 // Whether the filter setting ("NO", "YES", "ALL" and the like) sends a file's
 // bytes as they are.
 bool FilterSendsRawData(const char* filterCodes);
-
-// A file larger than FileBuffer comes in pieces: when the pass reaches the end
-// of the buffer it asks this function, if set, for the next piece, which the
-// function reads into FileBuffer, returning its length (0 at the end of the
-// file). The pass runs on across pieces, so the output is the same as if the
-// whole file had fitted.
-typedef int32_t (*file_piece_reader)();
-extern file_piece_reader ReadNextFilePiece;

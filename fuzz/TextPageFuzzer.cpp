@@ -51,9 +51,7 @@ Print(size_t pieceSize)
 	sPieceSize = pieceSize;
 	sFileDone = 0;
 	FileLenght = NextPiece();
-	ReadNextFilePiece = sFileDone < sFileSize ? NextPiece : nullptr;
-	PrintTextPages();
-	ReadNextFilePiece = nullptr;
+	PrintTextPages(sFileDone < sFileSize ? file_piece_reader(NextPiece) : nullptr);
 	fclose(PrinterPort);
 	PrinterPort = nullptr;
 	return sOutput;

@@ -471,6 +471,8 @@ TEST(WindowInProcess, EveryPrintOpensANewPanelThatDelivers)
 	BFilePanel* first = NULL;
 	BFilePanel* second = NULL;
 	bool firstShowing = false, secondShowing = false;
+	// The panels go with the window: what they are is read while it lives.
+	std::vector<std::vector<bool>> kinds;
 	run.Run([&](BWindow*) {
 		HeadlessBackend& backend = run.Backend();
 		backend.ChooseMenu("Print");
@@ -481,6 +483,11 @@ TEST(WindowInProcess, EveryPrintOpensANewPanelThatDelivers)
 		second = OpenFilePanel;
 		firstShowing = first != NULL && first->IsShowing();
 		secondShowing = second != NULL && second->IsShowing();
+		for (BFilePanel* panel : { first, second }) {
+			if (panel != NULL)
+				kinds.push_back({ panel->PanelMode() == B_OPEN_PANEL,
+					panel->AllowsMultipleSelection(), panel->IsModal(), panel->HidesWhenDone() });
+		}
 		return false;
 	});
 	ASSERT_NE(first, nullptr);
@@ -488,12 +495,10 @@ TEST(WindowInProcess, EveryPrintOpensANewPanelThatDelivers)
 	EXPECT_NE(first, second);
 	EXPECT_TRUE(firstShowing);
 	EXPECT_TRUE(secondShowing);
-	for (BFilePanel* panel : { first, second }) {
-		EXPECT_EQ(panel->PanelMode(), B_OPEN_PANEL);
-		EXPECT_TRUE(panel->AllowsMultipleSelection());
-		EXPECT_FALSE(panel->IsModal());
-		EXPECT_TRUE(panel->HidesWhenDone());
-	}
+	// An open panel, several files, not modal, hidden once done.
+	for (const std::vector<bool>& kind : kinds)
+		EXPECT_EQ(kind, (std::vector<bool>{ true, true, false, true }));
+	EXPECT_EQ(kinds.size(), 2u);
 	EXPECT_EQ(run.Backend().PanelsShown(), 2);
 }
 

@@ -18,7 +18,7 @@
 
 #include <gtest/gtest.h>
 
-#include "DesktopBackend.h"
+#include "DroppedPaths.h"
 #include "QuillonRun.h"
 
 // Last: the X headers define names such as None and Bool as macros.

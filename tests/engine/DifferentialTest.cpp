@@ -112,11 +112,10 @@ protected:
 		sPieceLimit = pieceLimit;
 		sOffset = 0;
 		FileLenght = length == 0 ? 0 : NextPiece();
-		ReadNextFilePiece = pieceLimit != 0 ? NextPiece : nullptr;
 		ASC = reference.asc = 5;
 		LineCount = reference.lineCount = 77;
 		fOutput.Forget();
-		PrintTextPages();
+		PrintTextPages(pieceLimit != 0 ? file_piece_reader(NextPiece) : nullptr);
 		reference.Print(sFile);
 
 		ASSERT_TRUE(SameWritesAllowingSplits(fOutput.Writes(), reference.writes));

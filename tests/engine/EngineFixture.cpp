@@ -237,7 +237,6 @@ void
 EngineTest::SetUp()
 {
 	RestoreLoadedSettings();
-	ReadNextFilePiece = nullptr;
 	PrinterPort = fOutput.Stream();
 	ForgetStaged();
 	ASC = 0;
@@ -261,7 +260,6 @@ void
 EngineTest::TearDown()
 {
 	PrinterPort = nullptr;
-	ReadNextFilePiece = nullptr;
 }
 
 void

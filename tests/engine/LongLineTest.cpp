@@ -84,14 +84,14 @@ TEST_F(LongLineTest, FileInPiecesPrintsAsIfItHadFitted)
 	sOffset = std::min(sFile.size(), sizeof(FileBuffer));
 	memcpy(FileBuffer, sFile.data(), sOffset);
 	FileLenght = static_cast<int32_t>(sOffset);
-	ReadNextFilePiece = []() -> int32_t {
+	file_piece_reader nextPiece = []() -> int32_t {
 		size_t piece = std::min(sFile.size() - sOffset, sizeof(FileBuffer));
 		memcpy(FileBuffer, sFile.data() + sOffset, piece);
 		sOffset += piece;
 		return static_cast<int32_t>(piece);
 	};
 	fOutput.Forget();
-	PrintTextPages();
+	PrintTextPages(nextPiece);
 
 	// Each text line is "line", spaces to column 8, "of text", then CR and
 	// LF; 1000 line ends make a page, so a page holds 500 text lines. On the

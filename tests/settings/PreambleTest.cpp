@@ -35,7 +35,8 @@ ssize_t RecordWrite(void* cookie, const char* data, size_t size)
 
 // Prints one file as the print job would after opening the output, and
 // returns the writes that reached the output, one entry per write.
-std::vector<Bytes> PrintFile(const std::string& content)
+// The writes of one file; *body (when given) tells what became of its body.
+std::vector<Bytes> PrintFile(const std::string& content, print_body* body = nullptr)
 {
 	WriteLog log;
 	cookie_io_functions_t io = {};
@@ -50,7 +51,9 @@ std::vector<Bytes> PrintFile(const std::string& content)
 	memcpy(FileBuffer, content.data(), content.size());
 	FileLenght = static_cast<int32_t>(content.size());
 	PrinterPort = stream;
-	StartPrinting();
+	print_body printed = StartPrinting();
+	if (body != nullptr)
+		*body = printed;
 	PrinterPort = nullptr;
 	fclose(stream);
 	return log.writes;
@@ -188,27 +191,28 @@ TEST_F(PreambleTest, ModelsWithoutCodesEmptyEveryCopy)
 	}
 }
 
-TEST_F(PreambleTest, GraphicModeSendsThePreambleAndShowsTheGraphicAlert)
+TEST_F(PreambleTest, GraphicModeSendsThePreambleAndReportsTheBodyUnprinted)
 {
 	ASSERT_TRUE(RunSettingCommand(MMgr));
 	ASSERT_EQ(1u, Alerts().size());
 	EXPECT_TRUE(IsNotSupportedAlert(Alerts()[0]));
 	EXPECT_STREQ("Graphic", PrintMode);
 
-	std::vector<Bytes> writes = PrintFile("text that is not printed\n");
+	// The engine shows nothing: the application tells the user (the job
+	// tests see its line and alert).
+	print_body body = kBodyPrinted;
+	std::vector<Bytes> writes = PrintFile("text that is not printed\n", &body);
 	EXPECT_EQ(
 	    (Bytes{0x1B, 0x40, 0x12, 0x1B, 0x50, 0x1B, 0x78, 0x00, 0x1B, 0x70, 0x00, 0x1B, 0x55, 0x00}),
 	    Joined(writes));
-	std::vector<AlertRecord> alerts = Alerts();
-	ASSERT_EQ(2u, alerts.size());
-	EXPECT_EQ("Printer Alert", alerts[1].title);
-	EXPECT_EQ("Graphic Printing is not supported yet.", alerts[1].text);
-	EXPECT_EQ(std::vector<std::string>{"OK"}, alerts[1].buttons);
+	EXPECT_EQ(kBodyGraphic, body);
+	EXPECT_EQ(1u, Alerts().size());
 
-	// Text mode again: the file prints, without another alert.
+	// Text mode again: the file prints.
 	ASSERT_TRUE(RunSettingCommand(MMtx));
-	writes = PrintFile("ab\n");
-	EXPECT_EQ(2u, Alerts().size());
+	writes = PrintFile("ab\n", &body);
+	EXPECT_EQ(kBodyPrinted, body);
+	EXPECT_EQ(1u, Alerts().size());
 	Bytes all = Joined(writes);
 	const Bytes text = {0x61, 0x62};
 	EXPECT_NE(all.end(), std::search(all.begin(), all.end(), text.begin(), text.end()));

@@ -3,16 +3,8 @@
 #include <AppDefs.h>
 #include <Application.h>
 
-#include <algorithm>
-#include <mutex>
-#include <vector>
 
 #include "PlatformBackend.h"
-
-// Every panel, as the desktop keeps it: a panel the program no longer points
-// at still lives, hidden, until it is deleted or the process ends.
-static std::mutex sPanelsLock;
-static std::vector<BFilePanel*>& sPanels = *new std::vector<BFilePanel*>;
 
 BFilePanel::BFilePanel(file_panel_mode mode, BMessenger* target, const entry_ref* directory,
 	uint32, bool allowMultipleSelection, BMessage* message, BRefFilter*, bool modal,
@@ -27,16 +19,10 @@ BFilePanel::BFilePanel(file_panel_mode mode, BMessenger* target, const entry_ref
 	fHideWhenDone(hideWhenDone),
 	fShowing(false)
 {
-	std::lock_guard<std::mutex> lock(sPanelsLock);
-	sPanels.push_back(this);
 }
 
 BFilePanel::~BFilePanel()
 {
-	{
-		std::lock_guard<std::mutex> lock(sPanelsLock);
-		sPanels.erase(std::remove(sPanels.begin(), sPanels.end(), this), sPanels.end());
-	}
 	if (fShowing)
 		platform_backend()->HidePanel(this);
 }

@@ -27,7 +27,6 @@ BWindow::BWindow(BRect frame, const char* title, window_type type, uint32 flags,
 
 BWindow::~BWindow()
 {
-	platform_backend()->WindowGone(this);
 	if (be_app != NULL)
 		be_app->_RemoveWindow(this);
 	fTopView->_Detach();
@@ -42,6 +41,8 @@ BWindow::Show()
 	if (fShowLevel.fetch_add(1) == 0) {
 		Run();
 		platform_backend()->WindowShown(this);
+		// The views draw as soon as the window's thread gets to it.
+		PostMessage(kDrawViews);
 	}
 }
 
@@ -65,9 +66,11 @@ BWindow::Quit()
 		_Terminate();
 		return;
 	}
-	// From another thread the window is ended at once, as by the application.
+	// From another thread, as the application ends it: told to quit, every
+	// lock this thread holds given up so that its loop can end, then waited
+	// for.
 	_Terminate();
-	if (IsLocked())
+	while (IsLocked())
 		Unlock();
 	if (be_app != NULL)
 		be_app->_ReapWindow(this);
@@ -88,8 +91,9 @@ BWindow::DispatchMessage(BMessage* message)
 			break;
 		default:
 			BLooper::DispatchMessage(message);
+			// What the message changed is drawn at once.
 			if (message->what != B_QUIT_REQUESTED)
-				platform_backend()->WindowMessageHandled(this);
+				PostMessage(kDrawViews);
 			break;
 	}
 }
@@ -158,15 +162,15 @@ BWindow::KeyMenuBar() const
 void
 BWindow::_InvalidateViews()
 {
-	platform_backend()->WindowInvalidated(this);
+	PostMessage(kDrawViews);
 }
 
 void
 BWindow::_DrawViews()
 {
-	platform_backend()->WindowDrawBegin(this);
+	fDisplayList.clear();
 	fTopView->_DrawTree();
-	platform_backend()->WindowDrawEnd(this);
+	platform_backend()->PresentWindow(this, fDisplayList);
 }
 
 void

@@ -40,8 +40,9 @@ public:
 	const char* Name() const { return fName.c_str(); }
 	bool IsLooperThread() const;
 
-	// Kit internals, for the backends. The looper whose loop runs on the
-	// calling thread, or NULL.
+protected:
+	friend class KitPrivate;
+	// The looper whose loop runs on the calling thread, or NULL.
 	static BLooper* _CurrentLooper();
 	// While the looper's thread waits for its user (an alert it shows), the
 	// messages queued for it cannot be handled: they are not work in progress
@@ -50,7 +51,6 @@ public:
 	// Told to quit: it handles no more messages.
 	bool _IsTerminating() const { return fTerminating.load(); }
 
-protected:
 	// Handles messages until the looper quits; runs on the looper's thread.
 	void _Loop();
 	// Asks the loop to end after the message at hand, from any thread.

@@ -1,17 +1,16 @@
-#include "PlatformBackend.h"
+#include "BackendChoice.h"
 
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
+#include <string>
 
 #include <dlfcn.h>
 #include <limits.h>
-#include <string>
 #include <unistd.h>
 
-#include "HeadlessBackend.h"
+#include <HeadlessBackend.h>
+#include <ScriptUser.h>
 
 namespace {
 
@@ -23,9 +22,6 @@ public:
 		start_script_user(this);
 	}
 };
-
-std::atomic<PlatformBackend*> sBackend(nullptr);
-std::mutex sChoiceLock;
 
 typedef PlatformBackend* (*desktop_backend_maker)(bool requireDisplay);
 
@@ -78,20 +74,8 @@ CreateDefaultBackend()
 
 }  // namespace
 
-PlatformBackend*
-platform_backend()
-{
-	PlatformBackend* backend = sBackend.load();
-	if (backend != nullptr)
-		return backend;
-	std::lock_guard<std::mutex> lock(sChoiceLock);
-	if (sBackend.load() == nullptr)
-		sBackend = CreateDefaultBackend();
-	return sBackend.load();
-}
-
 void
-set_platform_backend(PlatformBackend* backend)
+install_platform_backend()
 {
-	sBackend = backend;
+	set_platform_backend(CreateDefaultBackend());
 }

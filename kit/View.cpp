@@ -118,7 +118,15 @@ BView::DrawString(const char* string, escapement_delta*)
 {
 	if (string == NULL)
 		return;
-	platform_backend()->DrawString(this, fPenLocation, string, fFont);
+	if (fWindow != NULL) {
+		// Where the pen is in the window: each view's frame lies in its parent.
+		BPoint inWindow = fPenLocation;
+		for (BView* view = this; view != NULL; view = view->Parent()) {
+			inWindow.x += view->Frame().left;
+			inWindow.y += view->Frame().top;
+		}
+		fWindow->_AddDrawn({ fPenLocation, inWindow, string, fFont.Size(), fFont.Kind() });
+	}
 	fPenLocation.x += fFont.StringWidth(string);
 }
 

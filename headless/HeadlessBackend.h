@@ -34,15 +34,13 @@ public:
 
 	// The kit's side.
 	virtual void ApplicationStarted(BApplication* application);
-	virtual void ApplicationQuit(BApplication* application);
-	virtual void ApplicationEnded(BApplication* application);
+	virtual void ApplicationEnded(BApplication* application, bool gone);
 	virtual int32 RunAlert(BAlert* alert);
 	virtual void ShowPanel(BFilePanel* panel);
 	virtual void HidePanel(BFilePanel* panel);
 	virtual void WindowShown(BWindow* window);
 	virtual void WindowClosed(BWindow* window);
-	virtual void WindowGone(BWindow* window);
-	virtual void DrawString(BView* view, BPoint where, const char* string, const BFont& font);
+	virtual void PresentWindow(BWindow* window, const DisplayList& drawn);
 
 	// The user's side. Each call returns an empty text when the action was
 	// taken, or what kept it from being taken. Call from a thread of the

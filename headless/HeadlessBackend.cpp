@@ -13,7 +13,7 @@
 #include <MenuItem.h>
 #include <Window.h>
 
-#include "Activity.h"
+#include "KitPrivate.h"
 
 HeadlessBackend::HeadlessBackend()
 	:
@@ -59,7 +59,7 @@ HeadlessBackend::RunAlert(BAlert* alert)
 	pending.record.text = alert->Text();
 	for (int32 i = 0; i < alert->CountButtons(); i++)
 		pending.record.buttons.push_back(alert->ButtonLabel(i));
-	BLooper* looper = BLooper::_CurrentLooper();
+	BLooper* looper = KitPrivate::CurrentLooper();
 	pending.window = dynamic_cast<BWindow*>(looper);
 	pending.answer = 0;
 	pending.answered = false;
@@ -85,8 +85,8 @@ HeadlessBackend::RunAlert(BAlert* alert)
 	// user may go on acting (the close box clicked while the window's alert
 	// is up takes effect once it is answered).
 	if (looper != NULL)
-		looper->_SetWaitingForUser(true);
-	activity_end();
+		KitPrivate::SetWaitingForUser(looper, true);
+	KitPrivate::WorkEnds();
 	{
 		std::unique_lock<std::mutex> lock(fLock);
 		fAnswered.wait(lock, [&pending] { return pending.answered; });
@@ -94,7 +94,7 @@ HeadlessBackend::RunAlert(BAlert* alert)
 	}
 	// Answer() counted this thread as at work again.
 	if (looper != NULL)
-		looper->_SetWaitingForUser(false);
+		KitPrivate::SetWaitingForUser(looper, false);
 	return pending.answer;
 }
 
@@ -109,9 +109,12 @@ HeadlessBackend::ShowPanel(BFilePanel* panel)
 	Emit("panel");
 }
 
+// A panel is hidden when done and as its window deletes it: in the user's
+// turn, so that no action confirms a panel that is going.
 void
 HeadlessBackend::HidePanel(BFilePanel* panel)
 {
+	std::lock_guard<std::recursive_mutex> turn(fTurn);
 	std::lock_guard<std::mutex> lock(fLock);
 	fPanels.erase(std::remove(fPanels.begin(), fPanels.end(), panel), fPanels.end());
 }
@@ -127,26 +130,18 @@ HeadlessBackend::ApplicationStarted(BApplication* application)
 }
 
 // Runs on the application's thread once its loop has ended and its windows
-// are closed; the application object lives on until ApplicationEnded.
+// are closed (the application object lives on), and again when the object
+// goes.
 void
-HeadlessBackend::ApplicationQuit(BApplication*)
+HeadlessBackend::ApplicationEnded(BApplication*, bool gone)
 {
 	std::lock_guard<std::recursive_mutex> turn(fTurn);
 	fApplication = NULL;
 	fWindows.clear();
 	std::lock_guard<std::mutex> lock(fLock);
 	fQuit = true;
-}
-
-void
-HeadlessBackend::ApplicationEnded(BApplication*)
-{
-	std::lock_guard<std::recursive_mutex> turn(fTurn);
-	fApplication = NULL;
-	fWindows.clear();
-	std::lock_guard<std::mutex> lock(fLock);
-	fQuit = true;
-	fEnded = true;
+	if (gone)
+		fEnded = true;
 }
 
 void
@@ -166,25 +161,25 @@ HeadlessBackend::WindowClosed(BWindow* window)
 	fWindows.erase(std::remove(fWindows.begin(), fWindows.end(), window), fWindows.end());
 }
 
+// The window draws on its own after each message; only the drawings the user
+// asked for are reported, one line a string.
 void
-HeadlessBackend::WindowGone(BWindow* window)
+HeadlessBackend::PresentWindow(BWindow* window, const DisplayList& drawn)
 {
-	WindowClosed(window);
-}
-
-void
-HeadlessBackend::DrawString(BView*, BPoint where, const char* string, const BFont&)
-{
-	char position[64];
-	snprintf(position, sizeof(position), "%g\t%g", where.x, where.y);
-	Emit(std::string("text\t") + position + "\t" + string);
+	if (KitPrivate::DrawAsker(window) != this)
+		return;
+	for (const DrawnString& string : drawn) {
+		char position[64];
+		snprintf(position, sizeof(position), "%g\t%g", string.inView.x, string.inView.y);
+		Emit(std::string("text\t") + position + "\t" + string.text);
+	}
 }
 
 void
 HeadlessBackend::WaitIdle()
 {
 	// Once the application has quit there is nothing left to wait for.
-	while (!activity_wait_idle_for(100)) {
+	while (!KitPrivate::WaitIdleFor(100)) {
 		if (HasQuit())
 			return;
 	}
@@ -203,7 +198,7 @@ HeadlessBackend::_MainWindow() const
 {
 	BWindow* first = NULL;
 	for (BWindow* window : fWindows) {
-		if (window->_IsTerminating())
+		if (KitPrivate::IsQuitting(window))
 			continue;
 		if (window->KeyMenuBar() != NULL)
 			return window;
@@ -292,7 +287,7 @@ HeadlessBackend::SelectFiles(const std::vector<std::string>& paths)
 			return "no panel is up";
 		panel = fPanels.back();
 	}
-	if (panel->_Confirm(paths) != B_OK)
+	if (KitPrivate::ConfirmPanel(panel, paths) != B_OK)
 		return "no application";
 	return "";
 }
@@ -310,7 +305,7 @@ HeadlessBackend::CancelPanel()
 			return "no panel is up";
 		panel = fPanels.back();
 	}
-	if (panel->_Cancel() != B_OK)
+	if (KitPrivate::CancelPanel(panel) != B_OK)
 		return "no application";
 	return "";
 }
@@ -322,7 +317,7 @@ HeadlessBackend::Drop(const std::vector<std::string>& paths)
 	std::string refused = _RefusedWhileAlertUp();
 	if (!refused.empty())
 		return refused;
-	if (fApplication->_PostRefs(paths) != B_OK)
+	if (KitPrivate::PostRefs(fApplication, paths) != B_OK)
 		return "no application";
 	return "";
 }
@@ -354,7 +349,7 @@ HeadlessBackend::Answer(const std::string& which)
 	pending->answered = true;
 	fAlerts.pop_back();
 	// The thread that waited is at work again from here on.
-	activity_begin();
+	KitPrivate::WorkBegins();
 	fAnswered.notify_all();
 	return "";
 }
@@ -378,7 +373,13 @@ HeadlessBackend::CloseWindow()
 std::string
 HeadlessBackend::Draw()
 {
-	return _PostToMainWindow(kDrawViews);
+	std::lock_guard<std::recursive_mutex> turn(fTurn);
+	BWindow* window = _MainWindow();
+	if (window == NULL)
+		return "no window";
+	if (KitPrivate::Redraw(window, this) != B_OK)
+		return "no window";
+	return "";
 }
 
 bool

@@ -8,6 +8,7 @@
 
 #include <InterfaceDefs.h>
 #include <Looper.h>
+#include <PlatformBackend.h>
 #include <Rect.h>
 
 class BView;
@@ -44,7 +45,7 @@ public:
 	// shortcuts go to.
 	BMenuBar* KeyMenuBar() const;
 
-	// Kit internals, for the application and the backends.
+	// Kit internals, for the application and the tests.
 	// How many times Show has been called on the window, the first included.
 	int32 _CountShowCalls() const { return fShowCalls.load(); }
 	// The messages that reached this class's MessageReceived, the last
@@ -52,15 +53,21 @@ public:
 	std::vector<BMessage> _UnhandledMessages() const;
 	static const size_t kMaxUnhandled = 64;
 
-	void _InvalidateViews();
 	bool _HasLoopEnded() const { return fLoopEnded.load(); }
-	void _DrawViews();
 
 protected:
 	virtual void _LoopEnded();
 
 private:
 	friend class BApplication;
+	friend class BView;
+	// Asks the window's thread to draw the views.
+	void _InvalidateViews();
+	// Draws the views into the display list and has the backend present it.
+	void _DrawViews();
+	void _AddDrawn(DrawnString drawn) { fDisplayList.push_back(std::move(drawn)); }
+
+	DisplayList fDisplayList;  // the views' drawing, on the window's thread
 
 	BRect fFrame;
 	std::string fTitle;

@@ -39,13 +39,14 @@ public:
 	bool HidesWhenDone() const { return fHideWhenDone; }
 	const char* Directory() const { return fDirectory.c_str(); }
 
-	// Called by the backend when the user confirms files or cancels. The
-	// selection goes out as one message with a "refs" entry per file. Both
-	// return what posting the message to the panel's target returned.
+private:
+	friend class KitPrivate;
+	// The user confirmed files or cancelled (KitPrivate). The selection goes
+	// out as one message with a "refs" entry per file. Both return what
+	// posting the message to the panel's target returned.
 	status_t _Confirm(const std::vector<std::string>& paths);
 	status_t _Cancel();
 
-private:
 	BLooper* _Target() const;
 
 	file_panel_mode fMode;

@@ -12,7 +12,9 @@ class BWindow;
 
 class BApplication : public BLooper {
 public:
-	BApplication(const char* signature);
+	// The program's arguments, as main has them, for the files it was
+	// launched with.
+	BApplication(const char* signature, int argc = 0, char** argv = NULL);
 	virtual ~BApplication();
 
 	// Runs the message loop on the calling thread; returns once the
@@ -34,20 +36,20 @@ public:
 	const char* Signature() const { return fSignature.c_str(); }
 	bool IsRunning() const;
 
-	// Kit internals, for the backends: posts the files to the application
-	// as one refs message, as a drop on it or a launch with them does.
-	status_t _PostRefs(const std::vector<std::string>& paths);
-
 private:
 	friend class BWindow;
+	friend class KitPrivate;
+	// Posts the files to the application as one refs message, as a drop on
+	// it or a launch with them does.
+	status_t _PostRefs(const std::vector<std::string>& paths);
 	void _AddWindow(BWindow* window);
 	void _RemoveWindow(BWindow* window);
-	bool _HasWindow(BWindow* window) const;
 	bool _QuitAllWindows(bool force);
 	void _ReapWindow(BWindow* window);
 	void _PostLaunchRefs();
 
 	std::string fSignature;
+	std::vector<std::string> fLaunchRefs;
 	mutable std::mutex fWindowLock;
 	std::vector<BWindow*> fWindows;
 	bool fRunning;

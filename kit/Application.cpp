@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 
 #include <Window.h>
 
@@ -15,32 +13,26 @@ BApplication* be_app = NULL;
 
 // The toolkit's own launch form: files named after "--refs" on the command
 // line reach the application as one refs message, as when a desktop opens
-// files with it. The program itself never sees its arguments.
+// files with it.
 static std::vector<std::string>
-LaunchRefs()
+LaunchRefs(int argc, char** argv)
 {
-	std::ifstream file("/proc/self/cmdline", std::ios::binary);
-	std::string all((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-	std::vector<std::string> arguments;
-	size_t start = 0;
-	while (start < all.size()) {
-		size_t end = all.find('\0', start);
-		if (end == std::string::npos)
-			end = all.size();
-		arguments.push_back(all.substr(start, end - start));
-		start = end + 1;
-	}
 	std::vector<std::string> refs;
-	auto marker = std::find(arguments.begin(), arguments.end(), "--refs");
-	if (marker != arguments.end())
-		refs.assign(marker + 1, arguments.end());
+	bool after = false;
+	for (int index = 1; index < argc && argv != NULL && argv[index] != NULL; index++) {
+		if (after)
+			refs.push_back(argv[index]);
+		else
+			after = strcmp(argv[index], "--refs") == 0;
+	}
 	return refs;
 }
 
-BApplication::BApplication(const char* signature)
+BApplication::BApplication(const char* signature, int argc, char** argv)
 	:
 	BLooper(signature),
 	fSignature(signature != NULL ? signature : ""),
+	fLaunchRefs(LaunchRefs(argc, argv)),
 	fRunning(false),
 	fStartupPending(true)
 {
@@ -57,7 +49,7 @@ BApplication::~BApplication()
 		fStartupPending = false;
 		activity_end();
 	}
-	platform_backend()->ApplicationEnded(this);
+	platform_backend()->ApplicationEnded(this, true);
 	if (be_app == this)
 		be_app = NULL;
 }
@@ -65,9 +57,8 @@ BApplication::~BApplication()
 void
 BApplication::_PostLaunchRefs()
 {
-	std::vector<std::string> paths = LaunchRefs();
-	if (!paths.empty())
-		_PostRefs(paths);
+	if (!fLaunchRefs.empty())
+		_PostRefs(fLaunchRefs);
 }
 
 status_t
@@ -102,7 +93,7 @@ BApplication::Run()
 		std::lock_guard<std::mutex> lock(fWindowLock);
 		fRunning = false;
 	}
-	platform_backend()->ApplicationQuit(this);
+	platform_backend()->ApplicationEnded(this, false);
 	return 0;
 }
 
@@ -207,20 +198,21 @@ BApplication::_RemoveWindow(BWindow* window)
 	fWindows.erase(std::remove(fWindows.begin(), fWindows.end(), window), fWindows.end());
 }
 
-bool
-BApplication::_HasWindow(BWindow* window) const
-{
-	std::lock_guard<std::mutex> lock(fWindowLock);
-	return std::find(fWindows.begin(), fWindows.end(), window) != fWindows.end();
-}
-
 // Windows are deleted here only, on the application's thread, so the pointers
 // in the list stay valid while the application walks it.
 void
 BApplication::_ReapWindow(BWindow* window)
 {
-	if (!_HasWindow(window))
-		return;
+	// The window leaves the list before its thread is joined: of a Quit from
+	// another thread and the window-gone message racing to reap it, only
+	// the first joins and deletes it.
+	{
+		std::lock_guard<std::mutex> lock(fWindowLock);
+		auto found = std::find(fWindows.begin(), fWindows.end(), window);
+		if (found == fWindows.end())
+			return;
+		fWindows.erase(found);
+	}
 	window->_JoinThread();
 	delete window;
 }

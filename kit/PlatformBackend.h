@@ -1,0 +1,62 @@
+// The seam between the kit and what shows it to a user. The kit calls these
+// verbs; a backend puts them on a screen (the desktop) or hands them to a
+// scripted user (headless). Nothing outside the kit and the backends knows
+// which one runs. The kit owns what the views drew and decides when they
+// draw (once a window is shown, after each message it handles, and when a
+// view is invalidated); a backend only presents it. A backend reaches
+// inside the kit through KitPrivate.h alone.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include <Font.h>
+#include <Rect.h>
+#include <SupportDefs.h>
+
+class BAlert;
+class BApplication;
+class BFilePanel;
+class BWindow;
+
+// One string a window's views drew: where, in the view that drew it and in
+// the window, and in which font.
+struct DrawnString {
+	BPoint inView;
+	BPoint inWindow;
+	std::string text;
+	float size;
+	font_kind kind;
+};
+typedef std::vector<DrawnString> DisplayList;
+
+class PlatformBackend {
+public:
+	virtual ~PlatformBackend() {}
+
+	// Start and stop: the application object is made; its loop has ended
+	// (it has quit), and again, with gone set, as the object is deleted.
+	virtual void ApplicationStarted(BApplication*) {}
+	virtual void ApplicationEnded(BApplication*, bool /*gone*/) {}
+
+	// Shows the alert and blocks the calling thread until the user answers;
+	// returns the chosen button's index.
+	virtual int32 RunAlert(BAlert* alert) = 0;
+
+	virtual void ShowPanel(BFilePanel* panel) = 0;
+	virtual void HidePanel(BFilePanel*) {}
+
+	// The window is shown for the first time; its thread runs.
+	virtual void WindowShown(BWindow*) {}
+	// The window's loop has ended, on its thread: nothing may be sent to it
+	// any more, and the application deletes it soon after.
+	virtual void WindowClosed(BWindow*) {}
+	// What the window's views drew, in drawing order, on the window's thread.
+	virtual void PresentWindow(BWindow* window, const DisplayList& drawn) = 0;
+};
+
+// The backend in use: the one the program installed before it made its
+// application (the launch code picks it), or, until then, one with no screen
+// that answers each alert with its first button.
+PlatformBackend* platform_backend();
+void set_platform_backend(PlatformBackend* backend);
