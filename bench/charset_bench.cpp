@@ -111,17 +111,15 @@ Printing(benchmark::State& state, const char* setName)
 	UpperHalfKeptFrom = converter != nullptr ? 0x80 : 0x100;
 	FILE* sink = fopen("/dev/null", "w");
 	PrinterPort = sink;
-	ReadNextFilePiece = NextPiece;
 	for (auto _ : state) {
 		if (sConverter != nullptr)
 			sConverter->Begin();
 		sOffset = 0;
 		FileLenght = NextPiece();
-		PrintTextPages();
+		PrintTextPages(NextPiece);
 	}
 	state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kText.size()));
 	PrinterPort = nullptr;
-	ReadNextFilePiece = nullptr;
 	UpperHalfKeptFrom = 0x100;
 	fclose(sink);
 }
