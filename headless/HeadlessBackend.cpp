@@ -46,7 +46,6 @@ void
 HeadlessBackend::Emit(const std::string& line)
 {
 	std::lock_guard<std::mutex> lock(fLock);
-	fEvents.push_back(line);
 	if (fSink)
 		fSink(line);
 }
@@ -72,7 +71,6 @@ HeadlessBackend::RunAlert(BAlert* alert)
 	AlertAnswerer answerer;
 	{
 		std::lock_guard<std::mutex> lock(fLock);
-		fAlertsShown.push_back(pending.record);
 		answerer = fAnswerer;
 		if (!answerer)
 			fAlerts.push_back(&pending);
@@ -410,23 +408,9 @@ HeadlessBackend::HasEnded() const
 	return fEnded;
 }
 
-std::vector<AlertRecord>
-HeadlessBackend::AlertsShown() const
-{
-	std::lock_guard<std::mutex> lock(fLock);
-	return fAlertsShown;
-}
-
 int32
 HeadlessBackend::PanelsShown() const
 {
 	std::lock_guard<std::mutex> lock(fLock);
 	return fPanelsShown;
-}
-
-std::vector<std::string>
-HeadlessBackend::Events() const
-{
-	std::lock_guard<std::mutex> lock(fLock);
-	return fEvents;
 }

@@ -69,9 +69,7 @@ public:
 	bool HasQuit() const;
 	// The application object is gone (or there never was one).
 	bool HasEnded() const;
-	std::vector<AlertRecord> AlertsShown() const;
 	int32 PanelsShown() const;
-	std::vector<std::string> Events() const;
 
 	// Reports one event line, in the order events happen.
 	void Emit(const std::string& line);
@@ -100,8 +98,6 @@ private:
 	AlertAnswerer fAnswerer;
 	std::vector<PendingAlert*> fAlerts;
 	std::vector<BFilePanel*> fPanels;
-	std::vector<AlertRecord> fAlertsShown;
-	std::vector<std::string> fEvents;
 	int32 fPanelsShown;
 	bool fQuit;
 	bool fEnded;

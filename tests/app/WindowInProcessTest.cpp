@@ -509,11 +509,16 @@ TEST(WindowInProcess, ViewDrawsTwentyLinesEachTimeFromZero)
 	float x = 0.0f, y = 0.0f;
 	run.Run([&](BWindow*) {
 		HeadlessBackend& backend = run.Backend();
+		std::mutex eventsLock;
+		backend.SetEventSink([&](const std::string& line) {
+			std::lock_guard<std::mutex> lock(eventsLock);
+			events.push_back(line);
+		});
 		backend.Draw();
 		backend.WaitIdle();
 		backend.Draw();
 		backend.WaitIdle();
-		events = backend.Events();
+		backend.SetEventSink(nullptr);
 		x = X;
 		y = Y;
 		return false;

@@ -434,7 +434,13 @@ JobTest::SetUp()
 {
 	ASSERT_FALSE(fDirectory.Path().empty());
 	fAnswer = [](const AlertRecord&) { return 0; };
-	fBackend.SetAlertAnswerer([this](const AlertRecord& alert) { return fAnswer(alert); });
+	fBackend.SetAlertAnswerer([this](const AlertRecord& alert) {
+		{
+			std::lock_guard<std::mutex> lock(fAlertsLock);
+			fAlerts.push_back(alert);
+		}
+		return fAnswer(alert);
+	});
 	// Every view draw ends with the print quality line; a finished draw tells
 	// that the window has handled everything posted before it.
 	fBackend.SetEventSink([this](const std::string& line) {
@@ -520,7 +526,8 @@ JobTest::WithStore(const std::function<void()>& change)
 std::vector<AlertRecord>
 JobTest::Alerts() const
 {
-	return fBackend.AlertsShown();
+	std::lock_guard<std::mutex> lock(fAlertsLock);
+	return fAlerts;
 }
 
 AlertRecord

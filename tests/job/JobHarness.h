@@ -200,6 +200,9 @@ protected:
 	std::vector<AlertRecord> Alerts() const;
 
 	HeadlessBackend fBackend;
+	// Every alert shown, in order.
+	mutable std::mutex fAlertsLock;
+	std::vector<AlertRecord> fAlerts;
 	std::unique_ptr<ObservedApplication> fApplication;
 	RecordingPort fPort;
 	ScratchDirectory fDirectory;

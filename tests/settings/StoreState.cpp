@@ -304,6 +304,10 @@ void SettingsTest::SetUp()
 	RestoreStore(StoreAtLoad());
 	ApplyStartUpSettings();
 	fBackend.SetAlertAnswerer([this](const AlertRecord& record) {
+		{
+			std::lock_guard<std::mutex> lock(fAlertsLock);
+			fAlerts.push_back(record);
+		}
 		if (fWatcher)
 			fWatcher(record);
 		return 0;

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <map>
 #include <string>
 #include <vector>
@@ -57,10 +58,16 @@ protected:
 
 	// Called with every alert before it is answered with 0 ("OK").
 	void OnAlert(std::function<void(const AlertRecord&)> watcher) { fWatcher = watcher; }
-	std::vector<AlertRecord> Alerts() const { return fBackend.AlertsShown(); }
+	std::vector<AlertRecord> Alerts() const
+	{
+		std::lock_guard<std::mutex> lock(fAlertsLock);
+		return fAlerts;
+	}
 
 	HeadlessBackend fBackend;
 
 private:
 	std::function<void(const AlertRecord&)> fWatcher;
+	mutable std::mutex fAlertsLock;
+	std::vector<AlertRecord> fAlerts;
 };
