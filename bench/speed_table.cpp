@@ -65,16 +65,22 @@ Median(std::vector<double> values)
 	return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
 
+void
+AppendStream(FILE* stream, std::string& text)
+{
+	char block[65536];
+	size_t got;
+	while ((got = fread(block, 1, sizeof(block), stream)) > 0)
+		text.append(block, got);
+}
+
 bool
 ReadWhole(const std::string& path, std::string& text)
 {
 	FILE* file = fopen(path.c_str(), "r");
 	if (file == nullptr)
 		return false;
-	char block[65536];
-	size_t got;
-	while ((got = fread(block, 1, sizeof(block), file)) > 0)
-		text.append(block, got);
+	AppendStream(file, text);
 	fclose(file);
 	return true;
 }
@@ -122,10 +128,7 @@ MachineText()
 			continue;
 		std::string command = "gzip -dc '/usr/share/man/man1/" + name + "' 2>/dev/null";
 		if (FILE* pipe = popen(command.c_str(), "r")) {
-			char block[65536];
-			size_t got;
-			while ((got = fread(block, 1, sizeof(block), pipe)) > 0)
-				text.append(block, got);
+			AppendStream(pipe, text);
 			pclose(pipe);
 		}
 	}

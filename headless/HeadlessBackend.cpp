@@ -227,17 +227,29 @@ HeadlessBackend::_ChooseItem(BMenuItem* item)
 	return "";
 }
 
+// The menu bar the user's menu choice or key goes to, or why there is none
+// to take it now. Runs in the user's turn.
 std::string
-HeadlessBackend::ChooseMenu(const std::string& what)
+HeadlessBackend::_UserMenuBar(BMenuBar** bar) const
 {
-	std::lock_guard<std::recursive_mutex> turn(fTurn);
 	std::string refused = _RefusedWhileAlertUp();
 	if (!refused.empty())
 		return refused;
 	BWindow* window = _MainWindow();
 	if (window == NULL)
 		return "no window";
-	BMenuBar* bar = window->KeyMenuBar();
+	*bar = window->KeyMenuBar();
+	return "";
+}
+
+std::string
+HeadlessBackend::ChooseMenu(const std::string& what)
+{
+	std::lock_guard<std::recursive_mutex> turn(fTurn);
+	BMenuBar* bar = NULL;
+	std::string refused = _UserMenuBar(&bar);
+	if (!refused.empty())
+		return refused;
 	if (bar == NULL)
 		return "no menu bar";
 	BMenuItem* item = NULL;
@@ -258,13 +270,10 @@ std::string
 HeadlessBackend::PressKey(char key)
 {
 	std::lock_guard<std::recursive_mutex> turn(fTurn);
-	std::string refused = _RefusedWhileAlertUp();
+	BMenuBar* bar = NULL;
+	std::string refused = _UserMenuBar(&bar);
 	if (!refused.empty())
 		return refused;
-	BWindow* window = _MainWindow();
-	if (window == NULL)
-		return "no window";
-	BMenuBar* bar = window->KeyMenuBar();
 	BMenuItem* item = bar != NULL ? bar->FindShortcut(key) : NULL;
 	if (item == NULL)
 		return std::string("no menu item has the shortcut ") + key;

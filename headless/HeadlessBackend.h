@@ -11,6 +11,7 @@
 
 #include "PlatformBackend.h"
 
+class BMenuBar;
 class BMenuItem;
 
 struct AlertRecord {
@@ -86,6 +87,7 @@ private:
 	BWindow* _MainWindow() const;
 	std::string _PostToMainWindow(uint32 command);
 	std::string _RefusedWhileAlertUp() const;
+	std::string _UserMenuBar(BMenuBar** bar) const;
 	std::string _ChooseItem(BMenuItem* item);
 
 	std::recursive_mutex fTurn;
