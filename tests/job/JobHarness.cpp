@@ -482,6 +482,14 @@ JobTest::TearDown()
 }
 
 void
+JobTest::PointOutputAt(const std::string& path)
+{
+	std::lock_guard<std::mutex> lock(gStoreLock);
+	fOutputPath = path;
+	PrinterPath = fOutputPath.c_str();
+}
+
+void
 JobTest::RunJob(const std::vector<std::string>& paths)
 {
 	BMessage message(B_REFS_RECEIVED);

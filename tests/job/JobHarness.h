@@ -195,6 +195,9 @@ protected:
 	// Changes the settings store the way the window's commands do, under its
 	// lock. Only while no command runs on the window.
 	void WithStore(const std::function<void()>& change);
+	// Points the output at this path until the test ends; the window may
+	// draw the path at any time, so the fixture keeps the string alive.
+	void PointOutputAt(const std::string& path);
 
 	// The alerts shown since the test began.
 	std::vector<AlertRecord> Alerts() const;
@@ -215,7 +218,7 @@ private:
 	std::condition_variable fDrawn;
 	long fDraws = 0;
 	std::string fSavedDirectory;
-	std::string fSavedPath;
+	std::string fOutputPath;
 };
 
 // The alert of a file that could not be opened.

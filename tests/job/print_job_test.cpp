@@ -210,7 +210,7 @@ TEST_F(PrintJobWithoutRefs, LeavesAPlainOutputFileEmpty)
 {
 	std::string output = fDirectory.Write("out", "what an earlier job printed");
 	PrinterPortOpener = open_printer_port;
-	WithStore([&] { PrinterPath = output.c_str(); });
+	PointOutputAt(output);
 
 	RunJob({});
 
@@ -277,7 +277,7 @@ TEST_F(PrintJobPortAlert, NextJobWithAnOutputPrintsWhateverTheAlertWasAnswered)
 	RunJob({ fFile });
 
 	std::string output = fDirectory.PathOf("output");
-	WithStore([&] { PrinterPath = output.c_str(); });
+	PointOutputAt(output);
 	RunJob({ fFile });
 
 	EXPECT_EQ(Alerts().size(), 1u);
