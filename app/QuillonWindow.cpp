@@ -56,9 +56,7 @@ QuillonWindow::MessageReceived(BMessage* message)
 		default:
 			if (IsAlertOnlyCommand(message->what))
 				ShowNotSupportedAlert();
-			else if (RunSettingCommand(message->what))
-				Show();
-			else
+			else if (!_RunSettingCommand(message->what))
 				BWindow::MessageReceived(message);
 			break;
 	}
@@ -80,6 +78,20 @@ QuillonWindow::_OpenPrintPanel()
 	OpenFilePanel = new BFilePanel(B_OPEN_PANEL, NULL, NULL, 0, true, NULL, NULL, false, true);
 	fPanels.emplace_back(OpenFilePanel);
 	OpenFilePanel->Show();
+}
+
+// The change is made first, the store free again, then the user is told what
+// is not supported yet, and the window shows last.
+bool
+QuillonWindow::_RunSettingCommand(uint32 command)
+{
+	setting_outcome outcome = RunSettingCommand(command);
+	if (outcome == kNotASettingCommand)
+		return false;
+	if (outcome == kSettingChangedNotSupported)
+		ShowNotSupportedAlert();
+	Show();
+	return true;
 }
 
 void

@@ -21,6 +21,8 @@ public:
 
 private:
 	void _OpenPrintPanel();
+	// False when the code is not a printer, port or setting command.
+	bool _RunSettingCommand(uint32 command);
 	void _Quit();
 
 	BMenuBar* fMenuBar;

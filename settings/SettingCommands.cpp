@@ -2,14 +2,11 @@
 
 #include <mutex>
 
-#include "Alerts.h"
 #include "CommandCodes.h"
 #include "PrinterProfiles.h"
 #include "SettingsStore.h"
 
 namespace {
-
-enum change_result { kNotMine, kChanged, kChangedNotSupported };
 
 void
 SelectPitch(const char* code, float pitch)
@@ -38,151 +35,146 @@ SelectCode(char (&active)[kSettingTextSize], const char* code, char (&label)[kSe
 	CopySetting(label, text);
 }
 
-// The store's lock is held here; the alert comes after it is released.
-change_result
+// The store's lock is held here; the caller's alert comes after it is
+// released.
+setting_outcome
 ChangeSetting(uint32_t command)
 {
 	switch (command) {
 		case MMtx:
 			PrintMode = "Text";
-			return kChanged;
+			return kSettingChanged;
 		case MMgr:
 			PrintMode = "Graphic";
-			return kChangedNotSupported;
+			return kSettingChangedNotSupported;
 
 		case MMnm:
 			SelectPitch(CPI10, CPI_10);
-			return kChanged;
+			return kSettingChanged;
 		case MM12:
 			SelectPitch(CPI12, CPI_12);
-			return kChanged;
+			return kSettingChanged;
 		case MM15:
 			SelectPitch(CPI15, CPI_15);
-			return kChanged;
+			return kSettingChanged;
 		case MM17:
 			SelectPitch(CPI17, CPI_17);
-			return kChanged;
+			return kSettingChanged;
 		case MM20:
 			SelectPitch(CPI20, CPI_20);
-			return kChanged;
+			return kSettingChanged;
 
 		case MMdr:
 			SelectCode(PrintQuality, DraftMode, PrintLQ, "Draft mode");
-			return kChanged;
+			return kSettingChanged;
 		case MMnl:
 			SelectCode(PrintQuality, NLQ_Mode, PrintLQ, "Near Letter Quality mode");
-			return kChanged;
+			return kSettingChanged;
 		case MMlq:
 			SelectCode(PrintQuality, LQ_Mode, PrintLQ, "Letter Quality mode");
-			return kChanged;
+			return kSettingChanged;
 
 		case MMps:
 			SelectCode(PrintSpacing, PS_ModeOn, PrintSpace, "Proportional Spacing");
-			return kChanged;
+			return kSettingChanged;
 		case MMfx:
 			SelectCode(PrintSpacing, PS_ModeOff, PrintSpace, "Fixed Spacing");
-			return kChanged;
+			return kSettingChanged;
 
 		case MM1p:
 			PagesPerSheet = 1;
-			return kChangedNotSupported;
+			return kSettingChangedNotSupported;
 		case MM2p:
 			PagesPerSheet = 2;
-			return kChangedNotSupported;
+			return kSettingChangedNotSupported;
 		case MM4p:
 			PagesPerSheet = 4;
-			return kChangedNotSupported;
+			return kSettingChangedNotSupported;
 		case MM8p:
 			PagesPerSheet = 8;
-			return kChangedNotSupported;
+			return kSettingChangedNotSupported;
 
 		case MM1c:
 			ColumnsPerPage = 1;
-			return kChangedNotSupported;
+			return kSettingChangedNotSupported;
 		case MM2c:
 			ColumnsPerPage = 2;
-			return kChangedNotSupported;
+			return kSettingChangedNotSupported;
 		case MM3c:
 			ColumnsPerPage = 3;
-			return kChangedNotSupported;
+			return kSettingChangedNotSupported;
 		case MM4c:
 			ColumnsPerPage = 4;
-			return kChangedNotSupported;
+			return kSettingChangedNotSupported;
 
 		case MMtr:
 			LineMode = "Truncated";
-			return kChangedNotSupported;
+			return kSettingChangedNotSupported;
 		case MMlw:
 			LineMode = "LineWrap";
-			return kChangedNotSupported;
+			return kSettingChangedNotSupported;
 		case MMww:
 			// The menu's own word, spelled as the printers have always shown it.
 			LineMode = "WordWarp";
-			return kChangedNotSupported;
+			return kSettingChangedNotSupported;
 
 		case MCs0:
 			SelectPaper(SelectExec, "Executive", PortraitExecX, PortraitExecY, LandscapeExecX,
 				LandscapeExecY);
-			return kChanged;
+			return kSettingChanged;
 		case MCs1:
 			SelectPaper(SelectLetter, "Letter", PortraitLetterX, PortraitLetterY,
 				LandscapeLetterX, LandscapeLetterY);
-			return kChanged;
+			return kSettingChanged;
 		case MCs2:
 			SelectPaper(SelectLegal, "Legal", PortraitLegalX, PortraitLegalY, LandscapeLegalX,
 				LandscapeLegalY);
-			return kChanged;
+			return kSettingChanged;
 		case MCs3:
 			SelectPaper(SelectA4, "A4", PortraitA4X, PortraitA4Y, LandscapeA4X, LandscapeA4Y);
-			return kChanged;
+			return kSettingChanged;
 
 		case MCpt:
 			SelectCode(PrintOrientation, PortraitPage, PrintOrient, "Portrait");
-			return kChanged;
+			return kSettingChanged;
 		case MCls:
 			SelectCode(PrintOrientation, LandscapePage, PrintOrient, "Landscape");
-			return kChanged;
+			return kSettingChanged;
 
 		case MClw:
 			SelectCode(PrintWrap, EnableEOLWrap, PrintWRAP, "Printer LineWrapping ON");
-			return kChanged;
+			return kSettingChanged;
 		case MCtr:
 			SelectCode(PrintWrap, DisableEOLWrap, PrintWRAP, "Printer LineWrapping OFF");
-			return kChanged;
+			return kSettingChanged;
 
 		case MCud:
 			SelectCode(PrintDirection, Unidirectional, PrintDir, "Unidirectional Printing");
-			return kChanged;
+			return kSettingChanged;
 		case MCbd:
 			SelectCode(PrintDirection, Bidirectional, PrintDir, "Bidirectional Printing");
-			return kChanged;
+			return kSettingChanged;
 	}
 
 	if (const PrinterPortPath* port = FindPrinterPort(command)) {
 		PrinterPath = port->path;
-		return kChanged;
+		return kSettingChanged;
 	}
-	return kNotMine;
+	return kNotASettingCommand;
 }
 
 }  // namespace
 
-bool
+setting_outcome
 RunSettingCommand(uint32_t command)
 {
 	if (const PrinterProfile* profile = FindPrinterProfile(command)) {
 		InstallPrinterProfile(*profile);
-		return true;
+		return kSettingChanged;
 	}
 
-	change_result change;
-	{
-		std::lock_guard<std::mutex> lock(gStoreLock);
-		change = ChangeSetting(command);
-	}
-	if (change == kChangedNotSupported)
-		ShowNotSupportedAlert();
-	return change != kNotMine;
+	std::lock_guard<std::mutex> lock(gStoreLock);
+	return ChangeSetting(command);
 }
 
 bool

@@ -4,8 +4,6 @@
 #include <cstring>
 #include <deque>
 
-#include <PlatformBackend.h>
-
 #include "SettingsStore.h"
 
 namespace {
@@ -292,31 +290,13 @@ const StoreImage& StoreAtLoad()
 	return sAtLoad;
 }
 
-bool IsNotSupportedAlert(const AlertRecord& record)
-{
-	return record.title == "Printer Alert" &&
-	       record.text == "This function is not properly supported yet." &&
-	       record.buttons == std::vector<std::string>{"OK"};
-}
-
 void SettingsTest::SetUp()
 {
 	RestoreStore(StoreAtLoad());
 	ApplyStartUpSettings();
-	fBackend.SetAlertAnswerer([this](const AlertRecord& record) {
-		{
-			std::lock_guard<std::mutex> lock(fAlertsLock);
-			fAlerts.push_back(record);
-		}
-		if (fWatcher)
-			fWatcher(record);
-		return 0;
-	});
-	set_platform_backend(&fBackend);
 }
 
 void SettingsTest::TearDown()
 {
-	set_platform_backend(nullptr);
 	RestoreStore(StoreAtLoad());
 }

@@ -1,4 +1,4 @@
-// The alerts the printer settings and the print job show.
+// The alerts the window (for the printer settings) and the print job show.
 #pragma once
 
 #include <Alert.h>
