@@ -94,6 +94,19 @@ MakeTextFile(const std::string& path, size_t size)
 	return fclose(file) == 0;
 }
 
+// Answers every alert of the job at once and notes that there was one: a job
+// that alerts has not printed what was measured.
+class AlertNotingBackend : public HeadlessBackend {
+public:
+	virtual int32 RunAlert(BAlert*)
+	{
+		alerted = true;
+		return 0;
+	}
+
+	bool alerted = false;
+};
+
 // Runs the print job for the file in a child process; the child reports the
 // job's time and its own peak resident memory.
 Measure
@@ -108,12 +121,7 @@ MeasureJob(const std::string& file, const std::string& output)
 		return measure;
 	if (child == 0) {
 		close(report[0]);
-		HeadlessBackend backend;
-		bool alerted = false;
-		backend.SetAlertAnswerer([&alerted](const AlertRecord&) {
-			alerted = true;
-			return 0;
-		});
+		AlertNotingBackend backend;
 		set_platform_backend(&backend);
 		double seconds;
 		{
@@ -135,7 +143,7 @@ MeasureJob(const std::string& file, const std::string& output)
 		Measure result;
 		result.seconds = seconds;
 		result.peakKilobytes = usage.ru_maxrss;
-		result.ok = !alerted;
+		result.ok = !backend.alerted;
 		ssize_t sent = write(report[1], &result, sizeof(result));
 		_exit(sent == static_cast<ssize_t>(sizeof(result)) ? 0 : 1);
 	}

@@ -171,9 +171,11 @@ DesktopBackend::WindowShown(BWindow* window)
 	if (BMenuBar* bar = window->KeyMenuBar())
 		CopyMenu(bar, menu);
 	fToolkit.Post([this, window, menu] {
+		// Shown again: it is on the screen already, and stays where it is.
 		ToolkitWindow*& shown = fWindows[window];
-		if (shown == NULL)
-			shown = new ToolkitWindow(window, menu);
+		if (shown != NULL)
+			return;
+		shown = new ToolkitWindow(window, menu);
 		shown->show();
 	});
 }

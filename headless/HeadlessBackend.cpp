@@ -18,7 +18,6 @@
 HeadlessBackend::HeadlessBackend()
 	:
 	fApplication(NULL),
-	fPanelsShown(0),
 	fQuit(false),
 	fEnded(true)
 {
@@ -36,13 +35,6 @@ HeadlessBackend::SetEventSink(EventSink sink)
 }
 
 void
-HeadlessBackend::SetAlertAnswerer(AlertAnswerer answerer)
-{
-	std::lock_guard<std::mutex> lock(fLock);
-	fAnswerer = answerer;
-}
-
-void
 HeadlessBackend::Emit(const std::string& line)
 {
 	std::lock_guard<std::mutex> lock(fLock);
@@ -50,33 +42,35 @@ HeadlessBackend::Emit(const std::string& line)
 		fSink(line);
 }
 
+AlertRecord
+HeadlessBackend::_ReportAlert(BAlert* alert)
+{
+	AlertRecord record;
+	record.title = alert->Title();
+	record.text = alert->Text();
+	for (int32 i = 0; i < alert->CountButtons(); i++)
+		record.buttons.push_back(alert->ButtonLabel(i));
+
+	std::string line = "alert\t" + record.title + "\t" + record.text;
+	for (const std::string& button : record.buttons)
+		line += "\t" + button;
+	Emit(line);
+	return record;
+}
+
 int32
 HeadlessBackend::RunAlert(BAlert* alert)
 {
 	PendingAlert pending;
-	pending.record.title = alert->Title();
-	pending.record.text = alert->Text();
-	for (int32 i = 0; i < alert->CountButtons(); i++)
-		pending.record.buttons.push_back(alert->ButtonLabel(i));
+	pending.record = _ReportAlert(alert);
 	BLooper* looper = KitPrivate::CurrentLooper();
 	pending.window = dynamic_cast<BWindow*>(looper);
 	pending.answer = 0;
 	pending.answered = false;
-
-	std::string line = "alert\t" + pending.record.title + "\t" + pending.record.text;
-	for (const std::string& button : pending.record.buttons)
-		line += "\t" + button;
-	Emit(line);
-
-	AlertAnswerer answerer;
 	{
 		std::lock_guard<std::mutex> lock(fLock);
-		answerer = fAnswerer;
-		if (!answerer)
-			fAlerts.push_back(&pending);
+		fAlerts.push_back(&pending);
 	}
-	if (answerer)
-		return answerer(pending.record);
 
 	// Waiting for the user is rest, not work: the user acts now. What is
 	// sent meanwhile to the looper that shows the alert waits with it, so the
@@ -102,7 +96,6 @@ HeadlessBackend::ShowPanel(BFilePanel* panel)
 	{
 		std::lock_guard<std::mutex> lock(fLock);
 		fPanels.push_back(panel);
-		fPanelsShown++;
 	}
 	Emit("panel");
 }
@@ -146,7 +139,9 @@ void
 HeadlessBackend::WindowShown(BWindow* window)
 {
 	std::lock_guard<std::recursive_mutex> turn(fTurn);
-	if (fApplication != NULL)
+	// Shown again, it is on the list already.
+	if (fApplication != NULL
+		&& std::find(fWindows.begin(), fWindows.end(), window) == fWindows.end())
 		fWindows.push_back(window);
 }
 
@@ -397,13 +392,6 @@ HeadlessBackend::AlertShowing() const
 }
 
 bool
-HeadlessBackend::PanelShowing() const
-{
-	std::lock_guard<std::mutex> lock(fLock);
-	return !fPanels.empty();
-}
-
-bool
 HeadlessBackend::HasQuit() const
 {
 	std::lock_guard<std::mutex> lock(fLock);
@@ -415,11 +403,4 @@ HeadlessBackend::HasEnded() const
 {
 	std::lock_guard<std::mutex> lock(fLock);
 	return fEnded;
-}
-
-int32
-HeadlessBackend::PanelsShown() const
-{
-	std::lock_guard<std::mutex> lock(fLock);
-	return fPanelsShown;
 }

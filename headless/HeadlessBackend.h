@@ -23,15 +23,11 @@ struct AlertRecord {
 class HeadlessBackend : public PlatformBackend {
 public:
 	typedef std::function<void(const std::string& line)> EventSink;
-	// Answers each alert at once on the thread that shows it, instead of
-	// waiting for Answer().
-	typedef std::function<int32(const AlertRecord& alert)> AlertAnswerer;
 
 	HeadlessBackend();
 	virtual ~HeadlessBackend();
 
 	void SetEventSink(EventSink sink);
-	void SetAlertAnswerer(AlertAnswerer answerer);
 
 	// The kit's side.
 	virtual void ApplicationStarted(BApplication* application);
@@ -66,14 +62,17 @@ public:
 	std::unique_lock<std::recursive_mutex> TakeTurn();
 
 	bool AlertShowing() const;
-	bool PanelShowing() const;
 	bool HasQuit() const;
 	// The application object is gone (or there never was one).
 	bool HasEnded() const;
-	int32 PanelsShown() const;
 
 	// Reports one event line, in the order events happen.
 	void Emit(const std::string& line);
+
+protected:
+	// What the alert says, reported as its event line. A backend built on
+	// this one that answers alerts itself reports them the same way.
+	AlertRecord _ReportAlert(BAlert* alert);
 
 private:
 	struct PendingAlert {
@@ -97,10 +96,8 @@ private:
 	mutable std::mutex fLock;
 	std::condition_variable fAnswered;
 	EventSink fSink;
-	AlertAnswerer fAnswerer;
 	std::vector<PendingAlert*> fAlerts;
 	std::vector<BFilePanel*> fPanels;
-	int32 fPanelsShown;
 	bool fQuit;
 	bool fEnded;
 };

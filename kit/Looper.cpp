@@ -165,12 +165,6 @@ BLooper::DispatchMessage(BMessage* message)
 }
 
 void
-BLooper::MessageReceived(BMessage*)
-{
-	// Messages no one handles end here.
-}
-
-void
 BLooper::_Terminate()
 {
 	std::lock_guard<std::mutex> lock(fQueueLock);

@@ -9,10 +9,11 @@
 #include <string>
 #include <thread>
 
+#include <Handler.h>
 #include <Message.h>
 #include <SupportDefs.h>
 
-class BLooper {
+class BLooper : public BHandler {
 public:
 	BLooper(const char* name = NULL);
 	virtual ~BLooper();
@@ -33,8 +34,9 @@ public:
 	virtual void Quit();
 	virtual bool QuitRequested();
 
+	// Hands the message to MessageReceived, which passes what it does not
+	// handle on to the next handler.
 	virtual void DispatchMessage(BMessage* message);
-	virtual void MessageReceived(BMessage* message);
 
 	BMessage* CurrentMessage() const { return fCurrentMessage; }
 	const char* Name() const { return fName.c_str(); }

@@ -46,7 +46,9 @@ public:
 	virtual void ShowPanel(BFilePanel* panel) = 0;
 	virtual void HidePanel(BFilePanel*) {}
 
-	// The window is shown for the first time; its thread runs.
+	// The window is shown: at its first Show its thread has just started;
+	// a later Show of a window that is shown already changes nothing on the
+	// screen.
 	virtual void WindowShown(BWindow*) {}
 	// The window's loop has ended, on its thread: nothing may be sent to it
 	// any more, and the application deletes it soon after.

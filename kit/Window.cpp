@@ -17,7 +17,6 @@ BWindow::BWindow(BRect frame, const char* title, window_type type, uint32 flags,
 	fTopView(new BView(BRect(0.0f, 0.0f, frame.Width(), frame.Height()), "top view",
 		B_FOLLOW_ALL_SIDES, 0)),
 	fShowLevel(0),
-	fShowCalls(0),
 	fLoopEnded(false)
 {
 	fTopView->_Attach(this);
@@ -37,13 +36,15 @@ void
 BWindow::Show()
 {
 	BAutolock lock(this);
-	fShowCalls++;
-	if (fShowLevel.fetch_add(1) == 0) {
+	bool first = fShowLevel.fetch_add(1) == 0;
+	if (first)
 		Run();
-		platform_backend()->WindowShown(this);
-		// The views draw as soon as the window's thread gets to it.
+	// The backend hears of every Show, as a window server does; one that is
+	// on the screen already stays as it is.
+	platform_backend()->WindowShown(this);
+	// The views draw as soon as the window's thread gets to it.
+	if (first)
 		PostMessage(kDrawViews);
-	}
 }
 
 void
@@ -96,25 +97,6 @@ BWindow::DispatchMessage(BMessage* message)
 				PostMessage(kDrawViews);
 			break;
 	}
-}
-
-void
-BWindow::MessageReceived(BMessage* message)
-{
-	{
-		std::lock_guard<std::mutex> lock(fUnhandledLock);
-		if (fUnhandled.size() == kMaxUnhandled)
-			fUnhandled.erase(fUnhandled.begin());
-		fUnhandled.push_back(*message);
-	}
-	BLooper::MessageReceived(message);
-}
-
-std::vector<BMessage>
-BWindow::_UnhandledMessages() const
-{
-	std::lock_guard<std::mutex> lock(fUnhandledLock);
-	return fUnhandled;
 }
 
 void

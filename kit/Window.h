@@ -2,7 +2,6 @@
 #pragma once
 
 #include <atomic>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -28,7 +27,6 @@ public:
 	virtual void Quit();
 	virtual bool QuitRequested();
 	virtual void DispatchMessage(BMessage* message);
-	virtual void MessageReceived(BMessage* message);
 
 	void AddChild(BView* child, BView* before = NULL);
 	bool RemoveChild(BView* child);
@@ -45,14 +43,7 @@ public:
 	// shortcuts go to.
 	BMenuBar* KeyMenuBar() const;
 
-	// Kit internals, for the application and the tests.
-	// How many times Show has been called on the window, the first included.
-	int32 _CountShowCalls() const { return fShowCalls.load(); }
-	// The messages that reached this class's MessageReceived, the last
-	// kMaxUnhandled of them: those no subclass handled, as they arrived.
-	std::vector<BMessage> _UnhandledMessages() const;
-	static const size_t kMaxUnhandled = 64;
-
+	// Kit internals, for the application.
 	bool _HasLoopEnded() const { return fLoopEnded.load(); }
 
 protected:
@@ -75,10 +66,7 @@ private:
 	uint32 fFlags;
 	BView* fTopView;
 	std::atomic<int32> fShowLevel;
-	std::atomic<int32> fShowCalls;
 	std::atomic<bool> fLoopEnded;
-	mutable std::mutex fUnhandledLock;
-	std::vector<BMessage> fUnhandled;
 };
 
 // The kit's message asking a window to draw its views.

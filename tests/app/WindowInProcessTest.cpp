@@ -1,8 +1,8 @@
-// The application object run in this process on the headless backend: the
-// shape of the window, its menu bar and view; which commands end with the
-// window's closing Show; which codes fall through to BWindow's own
-// MessageReceived; the command-key shortcuts and the open panels; when the
-// program is at rest for its user.
+// The application object run in this process on a headless backend of the
+// test's own: the shape of the window, its menu bar and view; which commands
+// end with the window's closing Show; which codes fall through BWindow's own
+// MessageReceived to the next handler; the command-key shortcuts and the open
+// panels; when the program is at rest for its user.
 
 #include <gtest/gtest.h>
 
@@ -19,20 +19,22 @@
 #include <vector>
 
 #include <Application.h>
+#include <Autolock.h>
 #include <FilePanel.h>
+#include <Handler.h>
 #include <MenuBar.h>
 #include <MenuItem.h>
 #include <View.h>
 #include <Window.h>
 
 
-#include "HeadlessBackend.h"
 #include "MenuModel.h"
 #include "QuillonRun.h"
 #include "QuillonApplication.h"
 #include "QuillonView.h"
 #include "QuillonWindow.h"
 #include "SettingsStore.h"
+#include "TestBackend.h"
 
 namespace {
 
@@ -40,13 +42,55 @@ const char* const kNotSupportedText = "This function is not properly supported y
 
 // A fresh backend for each run, kept until the process ends: the kit may
 // still reach the backend of an earlier run while the process ends.
-HeadlessBackend*
+TestBackend*
 KeptBackend()
 {
-	static std::vector<std::unique_ptr<HeadlessBackend>> sBackends;
-	sBackends.push_back(std::make_unique<HeadlessBackend>());
+	static std::vector<std::unique_ptr<TestBackend>> sBackends;
+	sBackends.push_back(std::make_unique<TestBackend>());
 	return sBackends.back().get();
 }
+
+// The settings a not-supported command changes, as they stand; "locked" while
+// the store's lock is held elsewhere.
+std::string
+NotSupportedSettings()
+{
+	std::unique_lock<std::mutex> lock(gStoreLock, std::try_to_lock);
+	if (!lock.owns_lock())
+		return "locked";
+	return std::string(PrintMode) + " " + std::to_string(PagesPerSheet) + " "
+		+ std::to_string(ColumnsPerPage) + " " + LineMode;
+}
+
+// What BWindow::MessageReceived passes on to the window's next handler: the
+// messages no one handled, as they arrived.
+class UnhandledRecorder : public BHandler {
+public:
+	virtual void MessageReceived(BMessage* message)
+	{
+		std::lock_guard<std::mutex> lock(fLock);
+		fMessages.push_back(*message);
+	}
+
+	std::vector<BMessage> Messages() const
+	{
+		std::lock_guard<std::mutex> lock(fLock);
+		return fMessages;
+	}
+
+	size_t Count() const { return Messages().size(); }
+
+	// Becomes the window's next handler.
+	void Follow(BWindow* window)
+	{
+		BAutolock lock(window);
+		window->SetNextHandler(this);
+	}
+
+private:
+	mutable std::mutex fLock;
+	std::vector<BMessage> fMessages;
+};
 
 // One run of the application: its own backend, which answers every alert at
 // once with its first button and records it, and a user thread that acts
@@ -58,10 +102,12 @@ public:
 		fBackend(KeptBackend())
 	{
 		set_platform_backend(fBackend);
-		fBackend->SetAlertAnswerer([this](const AlertRecord& alert) {
+		fBackend->SetAnswerer([this](const AlertRecord& alert) {
+			std::string settings = NotSupportedSettings();
 			std::lock_guard<std::mutex> lock(*fLock);
 			fAlerts.push_back(alert);
-			fShowCallsAtAlert.push_back(fWindow != NULL ? fWindow->_CountShowCalls() : -1);
+			fShowCallsAtAlert.push_back(fBackend->WindowShows());
+			fSettingsAtAlert = settings;
 			return 0;
 		});
 	}
@@ -105,7 +151,7 @@ public:
 		}
 	}
 
-	HeadlessBackend& Backend() { return *fBackend; }
+	TestBackend& Backend() { return *fBackend; }
 	// The user asked the program to quit and it did not.
 	bool QuitMissed() const { return fQuitMissed.load(); }
 
@@ -127,8 +173,14 @@ public:
 		return fShowCallsAtAlert.empty() ? -1 : fShowCallsAtAlert.back();
 	}
 
+	std::string SettingsAtLastAlert()
+	{
+		std::lock_guard<std::mutex> lock(*fLock);
+		return fSettingsAtAlert;
+	}
+
 private:
-	HeadlessBackend* fBackend;
+	TestBackend* fBackend;
 	std::atomic<bool> fQuitMissed{ false };
 	// On the heap as well: a mutex on the stack is never destroyed, and the
 	// thread checker would tie this run's lock to a lock of an earlier run
@@ -137,6 +189,7 @@ private:
 	BWindow* fWindow = NULL;
 	std::vector<AlertRecord> fAlerts;
 	std::vector<int32> fShowCallsAtAlert;
+	std::string fSettingsAtAlert;
 };
 
 uint32
@@ -284,7 +337,7 @@ TEST(WindowInProcess, ShortcutsAreExactlyTheTen)
 		}
 
 		// Each key takes its item's effect.
-		HeadlessBackend& backend = run.Backend();
+		TestBackend& backend = run.Backend();
 		for (char key : std::string("NOWS1248P")) {
 			size_t alerts = run.AlertCount();
 			int32 panels = backend.PanelsShown();
@@ -348,7 +401,7 @@ struct CommandOutcome {
 	int32 showCalls;         // Show calls the command made
 	size_t alerts;           // alerts it showed
 	int32 panels;            // panels it showed
-	size_t unhandled;        // messages that reached BWindow::MessageReceived
+	size_t unhandled;        // messages BWindow::MessageReceived passed on
 	int32 showCallsAtAlert;  // Show calls made before its alert, or -1
 	bool operator==(const CommandOutcome& other) const
 	{
@@ -368,33 +421,41 @@ operator<<(std::ostream& out, const CommandOutcome& outcome)
 TEST(WindowInProcess, ClosingShowAfterHandledSettingCommandsOnly)
 {
 	InProcessRun run;
+	UnhandledRecorder recorder;
 	int32 startUpShows = -1;
 	std::map<std::string, CommandOutcome> outcomes;
+	// Commands whose alert came before their change was made, or while the
+	// store was still locked.
+	std::vector<std::string> alertedEarly;
 	std::string errors;
 	run.Run([&](BWindow* window) {
-		HeadlessBackend& backend = run.Backend();
-		startUpShows = window->_CountShowCalls();
+		TestBackend& backend = run.Backend();
+		startUpShows = backend.WindowShows();
+		recorder.Follow(window);
 		for (const ExpectedItem& item : expected_items()) {
 			if (std::string(item.code) == "MFqu")
 				continue;
-			int32 shows = window->_CountShowCalls();
+			int32 shows = backend.WindowShows();
 			size_t alerts = run.AlertCount();
 			int32 panels = backend.PanelsShown();
-			size_t unhandled = window->_UnhandledMessages().size();
+			size_t unhandled = recorder.Count();
 			errors += backend.ChooseMenu(item.code);
 			backend.WaitIdle();
 			CommandOutcome outcome;
-			outcome.showCalls = window->_CountShowCalls() - shows;
+			outcome.showCalls = backend.WindowShows() - shows;
 			outcome.alerts = run.AlertCount() - alerts;
 			outcome.panels = backend.PanelsShown() - panels;
-			outcome.unhandled = window->_UnhandledMessages().size() - unhandled;
+			outcome.unhandled = recorder.Count() - unhandled;
 			outcome.showCallsAtAlert
 				= outcome.alerts > 0 ? run.ShowCallsAtLastAlert() - shows : -1;
 			outcomes[item.code] = outcome;
+			if (outcome.alerts > 0 && run.SettingsAtLastAlert() != NotSupportedSettings())
+				alertedEarly.push_back(item.code);
 		}
 		return false;
 	});
 	EXPECT_EQ(errors, "");
+	EXPECT_EQ(alertedEarly, std::vector<std::string>());
 	// Once in the window's constructor, twice more by the application.
 	EXPECT_EQ(startUpShows, 3);
 	ASSERT_EQ(outcomes.size(), 56u);
@@ -416,15 +477,17 @@ TEST(WindowInProcess, ClosingShowAfterHandledSettingCommandsOnly)
 TEST(WindowInProcess, CodesNoOneHandlesReachBWindowMessageReceivedUnchanged)
 {
 	InProcessRun run;
+	UnhandledRecorder recorder;
 	const uint32 kCodes[] = { 'Zzzz', 'MFxx', 'MMpt', 'MPp3', 'MC00', B_CANCEL, 0 };
 	std::vector<BMessage> reached;
 	int32 showCalls = -1;
 	size_t beforeKnownCodes = 0;
 	size_t afterKnownCodes = 0;
 	run.Run([&](BWindow* window) {
-		HeadlessBackend& backend = run.Backend();
-		int32 shows = window->_CountShowCalls();
-		size_t before = window->_UnhandledMessages().size();
+		TestBackend& backend = run.Backend();
+		recorder.Follow(window);
+		int32 shows = backend.WindowShows();
+		size_t before = recorder.Count();
 		int32 index = 0;
 		for (uint32 code : kCodes) {
 			BMessage message(code);
@@ -433,19 +496,19 @@ TEST(WindowInProcess, CodesNoOneHandlesReachBWindowMessageReceivedUnchanged)
 			window->PostMessage(&message);
 			backend.WaitIdle();
 		}
-		std::vector<BMessage> all = window->_UnhandledMessages();
+		std::vector<BMessage> all = recorder.Messages();
 		reached.assign(all.begin() + static_cast<long>(before), all.end());
-		showCalls = window->_CountShowCalls() - shows;
+		showCalls = backend.WindowShows() - shows;
 
 		// None of the menu's own codes goes there.
-		beforeKnownCodes = window->_UnhandledMessages().size();
+		beforeKnownCodes = recorder.Count();
 		for (const ExpectedItem& item : expected_items()) {
 			if (std::string(item.code) == "MFqu")
 				continue;
 			window->PostMessage(item.value);
 			backend.WaitIdle();
 		}
-		afterKnownCodes = window->_UnhandledMessages().size();
+		afterKnownCodes = recorder.Count();
 		return false;
 	});
 	ASSERT_EQ(reached.size(), std::size(kCodes));
@@ -474,7 +537,7 @@ TEST(WindowInProcess, EveryPrintOpensANewPanelThatDelivers)
 	// The panels go with the window: what they are is read while it lives.
 	std::vector<std::vector<bool>> kinds;
 	run.Run([&](BWindow*) {
-		HeadlessBackend& backend = run.Backend();
+		TestBackend& backend = run.Backend();
 		backend.ChooseMenu("Print");
 		backend.WaitIdle();
 		first = OpenFilePanel;
@@ -508,7 +571,7 @@ TEST(WindowInProcess, ViewDrawsTwentyLinesEachTimeFromZero)
 	std::vector<std::string> events;
 	float x = 0.0f, y = 0.0f;
 	run.Run([&](BWindow*) {
-		HeadlessBackend& backend = run.Backend();
+		TestBackend& backend = run.Backend();
 		std::mutex eventsLock;
 		backend.SetEventSink([&](const std::string& line) {
 			std::lock_guard<std::mutex> lock(eventsLock);
@@ -543,8 +606,8 @@ TEST(WindowInProcess, AnApplicationWaitingForAWindowInAnAlertIsAtRest)
 	InProcessRun run;
 	bool restedWhileUp = false;
 	run.Run([&](BWindow*) {
-		HeadlessBackend& backend = run.Backend();
-		backend.SetAlertAnswerer(nullptr);
+		TestBackend& backend = run.Backend();
+		backend.SetAnswerer(nullptr);
 		backend.ChooseMenu("New");
 		backend.WaitIdle();
 		// The application, asked to quit, waits for the window's lock, which

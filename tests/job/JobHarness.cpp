@@ -434,7 +434,7 @@ JobTest::SetUp()
 {
 	ASSERT_FALSE(fDirectory.Path().empty());
 	fAnswer = [](const AlertRecord&) { return 0; };
-	fBackend.SetAlertAnswerer([this](const AlertRecord& alert) {
+	fBackend.SetAnswerer([this](const AlertRecord& alert) {
 		{
 			std::lock_guard<std::mutex> lock(fAlertsLock);
 			fAlerts.push_back(alert);

@@ -15,7 +15,7 @@
 
 #include <gtest/gtest.h>
 
-#include <HeadlessBackend.h>
+#include <TestBackend.h>
 
 #include "QuillonApplication.h"
 
@@ -202,7 +202,7 @@ protected:
 	// The alerts shown since the test began.
 	std::vector<AlertRecord> Alerts() const;
 
-	HeadlessBackend fBackend;
+	TestBackend fBackend;
 	// Every alert shown, in order.
 	mutable std::mutex fAlertsLock;
 	std::vector<AlertRecord> fAlerts;
