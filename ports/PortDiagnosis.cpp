@@ -218,7 +218,8 @@ describe_port_failure(const char* path, int error)
 			[[fallthrough]];
 		case ENOENT:
 		case ENODEV:
-			if (!route.plainFile)
+			// A device node without its driver is as good as missing.
+			if (!route.plainFile || (there && S_ISCHR(info.st_mode)))
 				return { file + " is not there", "no printer connected, or no driver for it" };
 			if (!there && lstat(route.target.c_str(), &link) == 0)
 				return { file + " is a link to a file that is not there",
@@ -228,7 +229,7 @@ describe_port_failure(const char* path, int error)
 			break;
 		case EACCES:
 		case EPERM:
-			if (!route.plainFile && there && S_ISCHR(info.st_mode))
+			if (there && S_ISCHR(info.st_mode))
 				return { "no permission to write to " + file, PermissionHint(route.target) };
 			if (!there)
 				return { "no permission to make " + file, "" };
