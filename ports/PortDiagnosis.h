@@ -51,7 +51,9 @@ struct PortWait {
 };
 // Safe from any thread at any time, also while the stream is being closed:
 // the device is asked on a descriptor of the watch's own, never on one that
-// may have been closed and reused.
+// may have been closed and reused. It takes 50 ms at most: a device slow to
+// answer (a parallel port answers only between writes) leaves the reason it
+// gave last, or "".
 PortWait port_stream_wait();
 
 // The reader port_stream_wait asks (NULL: lp_status_reader()). For tests.

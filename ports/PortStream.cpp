@@ -1,11 +1,14 @@
 #include "PortStream.h"
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <ctime>
 #include <atomic>
 #include <cerrno>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include <fcntl.h>
@@ -36,6 +39,7 @@ struct PortStream {
 	int statusDescriptor = -1;  // a dup the printer's status is read on; closed
 	                            // with the stream, under sStreamsLock
 	std::string peer;
+	uint64_t number = 0;        // which stream, for the status asked of it
 };
 
 // Which stream each FILE is, for Quit. The entries go before their
@@ -48,7 +52,75 @@ std::atomic<int> sWaitingCalls{0};
 // The stream port_stream_wait looks at, the newest one opened; under
 // sStreamsLock, which its close takes before the stream goes.
 PortStream* sWatched = NULL;
+uint64_t sStreamsOpened = 0;
 std::atomic<PrinterStatusReader*> sStatusReader{NULL};
+
+// Asks the printer's status on a thread of its own. The parallel port driver
+// answers LPGETSTATUS only between writes, so while a write waits for paper
+// the request waits too; a USB printer may take seconds to answer. The one
+// who wants to know waits a moment at most and takes the last answer the
+// stream gave. The asker owns the descriptor it asks on from the moment it
+// is handed over, so no number it asks can have been reused meanwhile.
+class StatusAsker {
+public:
+	// The printer's last word on this stream; asks again with the descriptor
+	// (which it closes) unless a request is still under way.
+	std::string Ask(uint64_t stream, int descriptor, PrinterStatusReader* reader)
+	{
+		std::unique_lock<std::mutex> lock(fLock);
+		if (fDescriptor >= 0 || fAsking) {
+			close(descriptor);
+		} else {
+			fDescriptor = descriptor;
+			fStream = stream;
+			fReader = reader;
+			if (!fStarted) {
+				std::thread(&StatusAsker::_Run, this).detach();
+				fStarted = true;
+			}
+			fChanged.notify_all();
+			fChanged.wait_for(lock, std::chrono::milliseconds(50),
+				[this] { return fDescriptor < 0 && !fAsking; });
+		}
+		return fAnswerStream == stream ? fAnswer : std::string();
+	}
+
+private:
+	void _Run()
+	{
+		std::unique_lock<std::mutex> lock(fLock);
+		for (;;) {
+			fChanged.wait(lock, [this] { return fDescriptor >= 0; });
+			int descriptor = fDescriptor;
+			uint64_t stream = fStream;
+			PrinterStatusReader* reader = fReader;
+			fDescriptor = -1;
+			fAsking = true;
+			lock.unlock();
+			std::string answer = reader->Reason(descriptor);
+			close(descriptor);
+			lock.lock();
+			fAsking = false;
+			fAnswer = answer;
+			fAnswerStream = stream;
+			fChanged.notify_all();
+		}
+	}
+
+	std::mutex fLock;
+	std::condition_variable fChanged;
+	bool fStarted = false;
+	bool fAsking = false;
+	int fDescriptor = -1;  // handed over, not yet taken
+	uint64_t fStream = 0;
+	PrinterStatusReader* fReader = NULL;
+	std::string fAnswer;
+	uint64_t fAnswerStream = 0;
+};
+
+// Never destroyed: its thread may still wait on a printer when the program
+// ends.
+StatusAsker& sStatusAsker = *new StatusAsker;
 
 int64_t
 Now()
@@ -261,6 +333,7 @@ open_port_stream(int descriptor, const std::string& peer)
 	else
 		setvbuf(file, stream->buffer.get(), _IOFBF, kPortStreamBuffer);
 	std::lock_guard<std::mutex> lock(sStreamsLock);
+	stream->number = ++sStreamsOpened;
 	sWatched = stream.get();
 	sStreams.emplace_back(file, stream.release());
 	return file;
@@ -271,6 +344,7 @@ port_stream_wait()
 {
 	PortWait wait = { 0, "" };
 	int asked = -1;
+	uint64_t stream = 0;
 	{
 		std::lock_guard<std::mutex> lock(sStreamsLock);
 		if (sWatched == NULL)
@@ -283,13 +357,13 @@ port_stream_wait()
 			wait.reason = sWatched->peer;
 		else if (sWatched->statusDescriptor >= 0)
 			asked = fcntl(sWatched->statusDescriptor, F_DUPFD_CLOEXEC, 0);
+		stream = sWatched->number;
 	}
-	// Asked on a descriptor of our own and outside the lock: a printer slow
-	// to answer its status never holds up the close of the stream.
+	// Asked on a descriptor of the asker's own, outside the lock: a printer
+	// slow to answer never holds up the close of the stream, nor the caller.
 	if (asked >= 0) {
 		PrinterStatusReader* reader = sStatusReader.load(std::memory_order_acquire);
-		wait.reason = (reader != NULL ? *reader : lp_status_reader()).Reason(asked);
-		close(asked);
+		wait.reason = sStatusAsker.Ask(stream, asked, reader != NULL ? reader : &lp_status_reader());
 	}
 	return wait;
 }

@@ -192,14 +192,21 @@ TEST(PrinterStatusTest, StatusBitsSayWhyThePrinterStopped)
 	close(channel[1]);
 }
 
-// Says the printer is out of paper, when asked on an open descriptor.
+// Says the printer is out of paper, when asked on an open descriptor, after
+// a while.
 class FakeStatusReader : public PrinterStatusReader
 {
 public:
+	explicit FakeStatusReader(int delay) : fDelay(delay) {}
+
 	std::string Reason(int descriptor) override
 	{
+		std::this_thread::sleep_for(std::chrono::milliseconds(fDelay));
 		return fcntl(descriptor, F_GETFD) == -1 ? "closed descriptor" : "paper out";
 	}
+
+private:
+	int fDelay;
 };
 
 // Writes to a port nobody reads on a thread of its own, until abandoned.
@@ -231,7 +238,8 @@ TEST_F(PortDiagnosisTest, WriteThatWaitsIsSeenWithItsReason)
 	LoopbackListener printer;
 	ASSERT_TRUE(printer.Ready());
 	Set("QUILLON_PARALLEL1", printer.Address());
-	FakeStatusReader fake;
+	// Static: a request to the slow one is still under way when the test ends.
+	static FakeStatusReader fake(0), slow(3000);
 	std::atomic<bool> done{false};
 	std::thread ticker([&] {
 		while (!done)
@@ -244,6 +252,7 @@ TEST_F(PortDiagnosisTest, WriteThatWaitsIsSeenWithItsReason)
 	} cases[] = {
 	    {false, nullptr, ""},
 	    {false, &fake, "paper out"},
+	    {false, &slow, ""},  // never holds up the one who asks
 	    {true, nullptr, printer.Address().substr(strlen("tcp://"))},
 	};
 	for (const auto& test : cases) {
@@ -260,7 +269,9 @@ TEST_F(PortDiagnosisTest, WriteThatWaitsIsSeenWithItsReason)
 			Flood flood(stream);
 			for (int i = 0; i < 100 && wait.seconds <= 1.2; i++) {
 				std::this_thread::sleep_for(std::chrono::milliseconds(50));
+				Clock::time_point start = Clock::now();
 				wait = port_stream_wait();
+				EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(500));
 			}
 			char drain[65536];  // bytes go through: the next wait counts afresh
 			if (!test.network && read(channel[0], drain, sizeof(drain)) > 0) {
