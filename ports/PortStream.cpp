@@ -1,11 +1,11 @@
 #include "PortStream.h"
 
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <ctime>
-#include <atomic>
-#include <cerrno>
 #include <memory>
 #include <mutex>
 #include <thread>

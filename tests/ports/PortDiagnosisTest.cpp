@@ -184,21 +184,14 @@ TEST(PrinterStatusTest, StatusBitsSayWhyThePrinterStopped)
 	};
 	for (const auto& [bits, reason] : cases)
 		EXPECT_EQ(reason, decode_lp_status(bits)) << std::hex << bits;
-
-	int channel[2];
-	ASSERT_EQ(0, pipe(channel));
-	EXPECT_EQ("", lp_status_reader().Reason(channel[1]));  // a pipe has no such ioctl
-	close(channel[0]);
-	close(channel[1]);
 }
 
 // Says the printer is out of paper, when asked on an open descriptor, after
-// a while.
+// a delay in milliseconds.
 class FakeStatusReader : public PrinterStatusReader
 {
 public:
 	explicit FakeStatusReader(int delay) : fDelay(delay) {}
-
 	std::string Reason(int descriptor) override
 	{
 		std::this_thread::sleep_for(std::chrono::milliseconds(fDelay));
@@ -207,28 +200,6 @@ public:
 
 private:
 	int fDelay;
-};
-
-// Writes to a port nobody reads on a thread of its own, until abandoned.
-class Flood
-{
-public:
-	explicit Flood(FILE* stream) : fStream(stream), fThread([stream] {
-		static const char kChunk[4096] = {};
-		for (int i = 0; i < 65536 && fwrite(kChunk, 1, sizeof(kChunk), stream) > 0; i++) {
-		}
-	}) {}
-
-	~Flood()
-	{
-		abandon_port_stream(fStream);
-		fThread.join();
-		fclose(fStream);
-	}
-
-private:
-	FILE* fStream;
-	std::thread fThread;
 };
 
 // The job's ticker asks all along while Quit closes each stream under it
@@ -250,7 +221,7 @@ TEST_F(PortDiagnosisTest, WriteThatWaitsIsSeenWithItsReason)
 		PrinterStatusReader* reader;
 		std::string reason;
 	} cases[] = {
-	    {false, nullptr, ""},
+	    {false, nullptr, ""},  // the real reader: a pipe has no LPGETSTATUS
 	    {false, &fake, "paper out"},
 	    {false, &slow, ""},  // never holds up the one who asks
 	    {true, nullptr, printer.Address().substr(strlen("tcp://"))},
@@ -264,23 +235,28 @@ TEST_F(PortDiagnosisTest, WriteThatWaitsIsSeenWithItsReason)
 		ASSERT_NE(nullptr, stream);
 		int connection = test.network ? printer.Accept() : -1;  // never reads
 		EXPECT_EQ(0, port_stream_wait().seconds);
+		std::thread flood([stream] {  // until the port is abandoned
+			static const char kChunk[4096] = {};
+			while (fwrite(kChunk, 1, sizeof(kChunk), stream) > 0) {
+			}
+		});
 		PortWait wait = {0, ""};
-		{
-			Flood flood(stream);
-			for (int i = 0; i < 100 && wait.seconds <= 1.2; i++) {
-				std::this_thread::sleep_for(std::chrono::milliseconds(50));
-				Clock::time_point start = Clock::now();
-				wait = port_stream_wait();
-				EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(500));
-			}
-			char drain[65536];  // bytes go through: the next wait counts afresh
-			if (!test.network && read(channel[0], drain, sizeof(drain)) > 0) {
-				std::this_thread::sleep_for(std::chrono::milliseconds(100));
-				EXPECT_LT(port_stream_wait().seconds, 1.0);
-			}
+		for (int i = 0; i < 100 && wait.seconds <= 1.2; i++) {
+			std::this_thread::sleep_for(std::chrono::milliseconds(50));
+			Clock::time_point start = Clock::now();
+			wait = port_stream_wait();
+			EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(500));
 		}
 		EXPECT_GT(wait.seconds, 1.2);
 		EXPECT_EQ(test.reason, wait.reason);
+		char drain[65536];  // bytes go through: the next wait counts afresh
+		if (!test.network && read(channel[0], drain, sizeof(drain)) > 0) {
+			std::this_thread::sleep_for(std::chrono::milliseconds(100));
+			EXPECT_LT(port_stream_wait().seconds, 1.0);
+		}
+		abandon_port_stream(stream);
+		flood.join();
+		fclose(stream);
 		EXPECT_EQ(0, port_stream_wait().seconds);
 		close(channel[0]);
 		if (test.network) {
