@@ -141,8 +141,10 @@ NetworkFailure(const std::string& target, int error)
 PortTargetView
 describe_printer_port(const char* path)
 {
-	PortRoute route = printer_port_route(path);
 	PortTargetView view;
+	if (path == NULL || path[0] == '\0')
+		return { "", "not there" };
+	PortRoute route = printer_port_route(path);
 	if (route.network) {
 		std::string address = network_printer_address(route.target);
 		view.target = address.empty() ? route.target : address;
