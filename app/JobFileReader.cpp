@@ -1,5 +1,7 @@
 #include "JobFileReader.h"
 
+#include <algorithm>
+
 #include <PortStream.h>
 #include <PrinterPorts.h>
 
@@ -61,7 +63,16 @@ JobFileReader::ReadPiece()
 	// A read cut short by a failure gives what came before it; the next
 	// one tells whether the failure lasts. Only the end of the file, or a
 	// failure with nothing read, ends the file.
-	ssize_t read = readRaw(FileBuffer, fStreamed ? kStreamedPiece : kFileBufferSize);
+	size_t count = fStreamed ? kStreamedPiece : kFileBufferSize;
+	// The part of the buffer this read is expected to fill is made resident
+	// at once, the first time it is needed.
+	static size_t sResident = 0;
+	size_t expected = std::min(count, fSizeHint);
+	if (expected > sResident) {
+		make_resident(FileBuffer + sResident, expected - sResident);
+		sResident = expected;
+	}
+	ssize_t read = readRaw(FileBuffer, count);
 	fMoreToRead = read > 0;
 	return read > 0 ? static_cast<int32_t>(read) : 0;
 }
@@ -70,7 +81,10 @@ file_piece_reader
 JobFileReader::ReadFirstPiece()
 {
 	off_t size = 0;
-	fStreamed = FileObject.GetSize(&size) == B_OK && size > kFileBufferSize;
+	if (FileObject.GetSize(&size) != B_OK || size < 0)
+		size = 0;
+	fSizeHint = static_cast<size_t>(size);
+	fStreamed = size > kFileBufferSize;
 	fMoreToRead = true;
 	FileLenght = ReadPiece();
 	if (!fMoreToRead)

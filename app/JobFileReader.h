@@ -39,6 +39,7 @@ private:
 	// FileBuffer, and the first read that failed in this job.
 	bool fMoreToRead = false;
 	bool fStreamed = false;  // read in pieces smaller than FileBuffer
+	size_t fSizeHint = 0;    // the file's size as its directory entry says
 	int fReadError = 0;
 	int fReadErrorBefore = 0;
 	JobCharacterSet fCharacterSet;
