@@ -106,7 +106,7 @@ extern port_abandoner PrinterPortAbandoner;  // none unless the platform sets on
 // Quit that comes meanwhile takes the port away at once (the writes after it
 // go nowhere) and leaves the close to the release. The stretch must not wait
 // for anything but its writes, so a piece is read, and an alert is shown,
-// only with the port released.
+// only with the port released. Holds do not nest: a release ends the hold.
 void HoldPrinterPort();
 void ReleasePrinterPort();
 class PrinterPortHold {
