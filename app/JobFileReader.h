@@ -1,5 +1,6 @@
 // How a print job reads its files: each whole when it fits in FileBuffer,
-// else in pieces as the text page printer goes on, converted to the
+// else in pieces as the text page printer goes on (pieces of a ninth of the
+// buffer, which stay in the processor's cache), converted to the
 // printer's character set when one is chosen. The job owns one.
 #pragma once
 
@@ -37,6 +38,8 @@ private:
 	// Whether the current file may have more to read after the piece in
 	// FileBuffer, and the first read that failed in this job.
 	bool fMoreToRead = false;
+	bool fStreamed = false;  // read in pieces smaller than FileBuffer
+	size_t fSizeHint = 0;    // the file's size as its directory entry says
 	int fReadError = 0;
 	int fReadErrorBefore = 0;
 	JobCharacterSet fCharacterSet;

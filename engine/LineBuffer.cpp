@@ -28,9 +28,11 @@ static int64_t sFlushedEarly = 0;
 // every line end: it marks the port in use and then reads it, and Quit clears
 // the port and then looks at the mark, so that (all of these being sequentially
 // consistent) either the write sees no port or Quit sees the write under way
-// and leaves the close to it.
+// and leaves the close to it. A text pass holds the mark across all of its
+// writes (sHeld), so that a line end costs a load instead of two stores.
 static std::mutex sPortLock;
 static std::atomic<bool> sPortInUse{false};
+static bool sHeld = false;  // the job's own thread alone reads and sets it
 static std::atomic<FILE*> sCloseAfterUse{nullptr};  // Quit asked to close it
 static bool sClosedByQuit = false;
 static int sPortError = 0;
@@ -48,6 +50,15 @@ CloseAfterUse()
 {
 	if (FILE* port = sCloseAfterUse.exchange(nullptr))
 		fclose(port);
+}
+
+// Takes the mark off; a Quit that came meanwhile left the close to us.
+static void
+ReleasePort()
+{
+	sPortInUse.store(false);
+	if (sCloseAfterUse.load() != nullptr)
+		CloseAfterUse();
 }
 
 static inline int32_t
@@ -76,7 +87,8 @@ RecordPortError(int error)
 static int32_t
 WriteToPort(const char* bytes, int32_t count)
 {
-	sPortInUse.store(true);
+	if (!sHeld)
+		sPortInUse.store(true);
 	FILE* port = Port().load();
 	size_t written = 0;
 	if (port != nullptr) {
@@ -90,9 +102,8 @@ WriteToPort(const char* bytes, int32_t count)
 		if (written != static_cast<size_t>(count) || ferror_unlocked(port) != 0)
 			RecordPortError(errno);
 	}
-	sPortInUse.store(false);
-	if (sCloseAfterUse.load() != nullptr)
-		CloseAfterUse();
+	if (!sHeld)
+		ReleasePort();
 	return static_cast<int32_t>(written);
 }
 
@@ -242,6 +253,24 @@ int64_t
 StagedColumn()
 {
 	return sFlushedEarly + LineLenght;
+}
+
+void
+HoldPrinterPort()
+{
+	if (sHeld)
+		return;
+	sPortInUse.store(true);
+	sHeld = true;
+}
+
+void
+ReleasePrinterPort()
+{
+	if (!sHeld)
+		return;
+	sHeld = false;
+	ReleasePort();
 }
 
 bool

@@ -52,9 +52,20 @@ void StageRunAtLimit(const char* bytes, int32_t count);
 
 // The common case, a code or a run that fits, is a copy; it comes at every
 // line end and every stretch of text, so it is inlined into the printer.
+// A short code, as a line end's is, is copied as sixteen bytes at once, which
+// costs less than a copy of its own length; the bytes past it are overwritten
+// by what is staged next, and nothing reads the buffer past LineLenght.
 inline void
 StageCode(const CodeBytes& code)
 {
+	const int32_t kShortCode = 16;
+	if (code.decoded && code.count <= kShortCode && LineLenght <= kLineBufferSize - kShortCode) {
+		memcpy(LineBuffer + LineLenght, code.bytes, kShortCode);
+		LineLenght += code.count;
+		if (code.count > 0)
+			ASC = code.lastValue;
+		return;
+	}
 	if (code.decoded && code.count <= kLineBufferSize - LineLenght) {
 		memcpy(LineBuffer + LineLenght, code.bytes, static_cast<size_t>(code.count));
 		LineLenght += code.count;
@@ -89,6 +100,22 @@ extern port_opener PrinterPortOpener;  // fopen(path, "w") unless the platform s
 // a write that waits for a printer that stopped reading is to return at once.
 typedef void (*port_abandoner)(FILE* port);
 extern port_abandoner PrinterPortAbandoner;  // none unless the platform sets one
+
+// The job's thread marks the port in use for a stretch of writes, a text
+// pass over one piece of a file: its line ends then cost no atomic store. A
+// Quit that comes meanwhile takes the port away at once (the writes after it
+// go nowhere) and leaves the close to the release. The stretch must not wait
+// for anything but its writes, so a piece is read, and an alert is shown,
+// only with the port released. Holds do not nest: a release ends the hold.
+void HoldPrinterPort();
+void ReleasePrinterPort();
+class PrinterPortHold {
+public:
+	PrinterPortHold() { HoldPrinterPort(); }
+	~PrinterPortHold() { ReleasePrinterPort(); }
+	PrinterPortHold(const PrinterPortHold&) = delete;
+	PrinterPortHold& operator=(const PrinterPortHold&) = delete;
+};
 
 bool OpenPrinterPort(const char* path);  // the print job, at its start
 void ClosePrinterPort();                 // the print job, at its end

@@ -1,5 +1,6 @@
 #include "TextPagePrinter.h"
 
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 
@@ -245,6 +246,42 @@ PassThroughRun(const char* bytes, int32_t count, filter_mode mode)
 	return i;
 }
 
+// Stages the run at the start of bytes that the mode passes through unchanged
+// and returns its length. While the staging buffer has room, each block is
+// copied there as it is looked at, so that the run is read once; the bytes of
+// the last block past the run's end are overwritten by what is staged next.
+// The rest, near the end of the buffer or of the piece, is staged as a run.
+static inline int32_t
+StageThroughRun(const char* bytes, int32_t count, filter_mode mode)
+{
+	if (mode == kRawMode) {
+		StageRun(bytes, count);
+		return count;
+	}
+	int32_t limit = std::min(count, kLineBufferSize - LineLenght);
+	char* staged = LineBuffer + LineLenght;
+	int32_t i = 0;
+	for (; i + kBlock <= limit; i += kBlock) {
+		memcpy(staged + i, bytes + i, kBlock);
+		int32_t end = FirstEnd(bytes + i, mode);
+		if (end < kBlock) {
+			i += end;
+			if (i > 0) {
+				LineLenght += i;
+				ASC = static_cast<int8_t>(bytes[i - 1]);
+			}
+			return i;
+		}
+	}
+	LineLenght += i;
+	int32_t rest = PassThroughRun(bytes + i, count - i, mode);
+	if (rest > 0)
+		StageRun(bytes + i, rest);
+	else if (i > 0)
+		ASC = static_cast<int8_t>(bytes[i - 1]);
+	return i + rest;
+}
+
 // Bytes that full-filter mode drops: controls other than tab and line ends,
 // and the upper half it does not keep.
 static inline int32_t
@@ -281,9 +318,8 @@ PassOverPiece(const char* bytes, int32_t count)
 		// comes before every byte, so take them one at a time.
 		int32_t left = LineCount == PaperY ? 1 : count - position;
 
-		int32_t run = PassThroughRun(here, left, mode);
+		int32_t run = StageThroughRun(here, left, mode);
 		if (run > 0) {
-			StageRun(here, run);
 			position += run;
 			if (run == left)
 				continue;
@@ -310,22 +346,30 @@ PassOverPiece(const char* bytes, int32_t count)
 	}
 }
 
+// Each piece is passed over with the port held, and released for the read of
+// the next: a read may wait (on a pipe), and Quit must then be able to close
+// the output itself.
 void
 PrintTextPages(const file_piece_reader& nextPiece)
 {
 	StartNewTextPage();
 
 	if (FileLenght > 0) {
-		PassOverPiece(FileBuffer, FileLenght);
+		{
+			PrinterPortHold hold;
+			PassOverPiece(FileBuffer, FileLenght);
+		}
 		while (nextPiece) {
 			int32_t length = nextPiece();
 			if (length <= 0)
 				break;
 			FileLenght = length;
+			PrinterPortHold hold;
 			PassOverPiece(FileBuffer, FileLenght);
 		}
 	}
 
+	PrinterPortHold hold;
 	PrintLineBuffer();
 	StageCode(sPage.ejectPaper);
 	PrintLineBuffer();

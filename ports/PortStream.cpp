@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <ctime>
 #include <memory>
 #include <mutex>
@@ -13,6 +14,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/mman.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -306,8 +308,10 @@ open_port_stream(int descriptor, const std::string& peer)
 		errno = error;
 		return NULL;
 	}
-	if (!terminal)
+	if (!terminal) {
 		stream->buffer.reset(new char[kPortStreamBuffer]);
+		make_resident(stream->buffer.get(), kPortStreamBuffer);
+	}
 	stream->marksWaits = !stream->plainFile;
 	stream->peer = peer;
 	// A printer device tells why it waits through an ioctl; a network
@@ -388,6 +392,24 @@ abandon_port_stream(FILE* file)
 		}
 		return;
 	}
+}
+
+void
+make_resident(void* start, size_t size)
+{
+#ifdef MADV_POPULATE_WRITE
+	static const uintptr_t kPage = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+	if (size == 0)
+		return;
+	uintptr_t first = reinterpret_cast<uintptr_t>(start) & ~(kPage - 1);
+	uintptr_t end = reinterpret_cast<uintptr_t>(start) + size;
+	// A system too old to know the advice says so, and the pages then come
+	// one fault at a time as before.
+	madvise(reinterpret_cast<void*>(first), end - first, MADV_POPULATE_WRITE);
+#else
+	(void)start;
+	(void)size;
+#endif
 }
 
 WaitingCall::WaitingCall()

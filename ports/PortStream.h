@@ -28,6 +28,12 @@ FILE* open_port_stream(int descriptor, const std::string& peer = std::string());
 // to it. Does nothing for a stream this file did not make.
 void abandon_port_stream(FILE* stream);
 
+// Makes the pages of a buffer that is about to be filled resident in one
+// call, rather than a fault each as the first bytes reach them: on a virtual
+// machine a fault costs several times what the call spends on a page. Does
+// nothing where the system cannot.
+void make_resident(void* start, size_t size);
+
 // Calls that may wait without end and that no poll can cut short (a write to
 // a device that cannot be polled, a read from a pipe) run inside one of
 // these, so that a quitting program knows it is waiting on one.

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <Application.h>
+#include <PortStream.h>
 #include <PrinterPorts.h>
 #include <File.h>
 #include <Window.h>
@@ -462,6 +463,54 @@ TEST_F(JobWithQuit, QuitWhileTheJobWaitsForAnAlertClosesTheOutputAtOnce)
 	EXPECT_EQ(printed, "Print Graphic Pages.\n");
 	EXPECT_EQ(Alerts().size(), alertsBefore + 1);
 	EXPECT_EQ(OpenFileSize(), 3);
+}
+
+// A text pass holds the output only while it passes over a piece: a job that
+// waits for the next piece of a file from a pipe leaves the close to Quit.
+TEST_F(JobWithQuit, QuitWhileTheJobWaitsForTheNextPieceClosesTheOutputAtOnce)
+{
+	std::string pipe = fDirectory.PathOf("slow");
+	ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+	// Read and write, so that neither this open nor the job's waits.
+	int writer = open(pipe.c_str(), O_RDWR);
+	ASSERT_GE(writer, 0);
+	// Exactly one full piece of 10,000 lines.
+	std::string piece;
+	while (piece.size() < 999900)
+		piece += std::string(99, 'x') + '\n';
+	piece += std::string(98, 'y') + '\n';
+	const size_t kLines = 10000;
+	std::atomic<size_t> writes{0};
+	fPort.onWrite = [&](size_t count, const std::string&) { writes = count; };
+
+	bool closedMeanwhile = false;
+	int closesSeen = -1;
+	std::thread quitter([&] {
+		for (size_t done = 0; done < piece.size();) {
+			ssize_t count = write(writer, piece.data() + done, piece.size() - done);
+			if (count <= 0)
+				return;
+			done += static_cast<size_t>(count);
+		}
+		// The preamble and every line are out, and the job reads on.
+		WaitUntil([&] { return writes >= 1 + kLines && WaitingCall::UnderWay(); });
+		PostToWindow(MFqu);
+		closedMeanwhile = WaitUntil([] { return PrinterPortClosedByQuit(); });
+		closesSeen = fPort.Last().closes;
+		close(writer);
+	});
+	RunJob({ pipe });
+	quitter.join();
+
+	ASSERT_TRUE(closedMeanwhile);
+	EXPECT_EQ(closesSeen, 1) << "Quit did not close the output itself";
+	RecordedStream output = fPort.Last();
+	EXPECT_EQ(output.closes, 1);
+	EXPECT_NE(output.closedOn, std::this_thread::get_id());
+	std::vector<std::string> expected = StartUpWrites({ piece });
+	expected.resize(1 + kLines);
+	EXPECT_EQ(output.writes, expected);
+	EXPECT_EQ(output.writesAfterClose, 0);
 }
 
 TEST_F(JobWithQuit, QuitWithNoJobRunningLeavesTheNextJobAlone)
