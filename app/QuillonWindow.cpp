@@ -3,13 +3,18 @@
 #include <Application.h>
 #include <Menu.h>
 #include <MenuItem.h>
+#include <StatusBar.h>
 
 #include "Alerts.h"
 #include "CommandCodes.h"
+#include "JobStatus.h"
 #include "LineBuffer.h"
 #include "MenuTable.h"
+#include "PrinterProfiles.h"
+#include "QuillonView.h"
 #include "QuitRequest.h"
 #include "SettingCommands.h"
+#include "SettingsStore.h"
 
 BFilePanel* OpenFilePanel = NULL;
 
@@ -53,12 +58,22 @@ QuillonWindow::MessageReceived(BMessage* message)
 		case MFqu:
 			_Quit();
 			break;
+		case kShowStatus:
+			_ShowStatus(message);
+			break;
+		case kShowIdleStatus:
+			_ShowIdleStatus();
+			break;
 		default:
 			if (IsAlertOnlyCommand(message->what))
 				ShowNotSupportedAlert();
-			else if (RunSettingCommand(message->what))
+			else if (RunSettingCommand(message->what)) {
 				Show();
-			else
+				// A port or a printer chosen: where printing goes now.
+				if (FindPrinterPort(message->what) != NULL
+					|| FindPrinterProfile(message->what) != NULL)
+					_ShowIdleStatus();
+			} else
 				BWindow::MessageReceived(message);
 			break;
 	}
@@ -80,6 +95,50 @@ QuillonWindow::_OpenPrintPanel()
 	OpenFilePanel = new BFilePanel(B_OPEN_PANEL, NULL, NULL, 0, true, NULL, NULL, false, true);
 	fPanels.emplace_back(OpenFilePanel);
 	OpenFilePanel->Show();
+}
+
+// The status bar is the settings view's child.
+static BStatusBar*
+FindStatusBar(BWindow* window)
+{
+	for (int32 i = 0; i < window->CountChildren(); i++) {
+		if (QuillonView* view = dynamic_cast<QuillonView*>(window->ChildAt(i)))
+			return view->StatusBar();
+	}
+	return NULL;
+}
+
+void
+QuillonWindow::_ShowStatus(BMessage* message)
+{
+	BStatusBar* bar = FindStatusBar(this);
+	if (bar == NULL)
+		return;
+	JobStatusLine line;
+	const char* text = NULL;
+	if (message->FindString("label", &text) == B_OK)
+		line.label = text;
+	if (message->FindString("trailing", &text) == B_OK)
+		line.trailing = text;
+	message->FindInt32("filled", &line.filled);
+	int32 jobRuns = 0;
+	message->FindInt32("job", &jobRuns);
+	fJobRuns = jobRuns != 0;
+	show_status(bar, line);
+}
+
+void
+QuillonWindow::_ShowIdleStatus()
+{
+	BStatusBar* bar = FindStatusBar(this);
+	if (bar == NULL || fJobRuns)
+		return;
+	const char* path;
+	{
+		std::lock_guard<std::mutex> lock(gStoreLock);
+		path = PrinterPath;
+	}
+	show_status(bar, idle_status(path));
 }
 
 void

@@ -21,9 +21,13 @@ public:
 
 private:
 	void _OpenPrintPanel();
+	void _ShowStatus(BMessage* message);
+	void _ShowIdleStatus();
 	void _Quit();
 
 	BMenuBar* fMenuBar;
+	// A job's status stays until it ends; the idle status waits for it.
+	bool fJobRuns = false;
 	// Every panel a Print opened: each stays until the window goes, as the
 	// user may still confirm an earlier one.
 	std::vector<std::unique_ptr<BFilePanel>> fPanels;
