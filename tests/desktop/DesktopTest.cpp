@@ -2,6 +2,7 @@
 // built binary on the desktop backend, and a user made of real X input
 // (xdotool) and the window manager's close request.
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -17,6 +18,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <png.h>
 
 #include "DroppedPaths.h"
 #include "QuillonRun.h"
@@ -24,6 +26,7 @@
 // Last: the X headers define names such as None and Bool as macros.
 #include <X11/Xlib.h>
 #include <X11/Xatom.h>
+#include <X11/Xutil.h>
 
 namespace {
 
@@ -445,6 +448,155 @@ TEST(DesktopWindow, PortAlertQuitEndsTheProgram)
 	run.Focus(alert);
 	Xdotool("key Return");
 	EXPECT_EQ(run.WaitExit(), 0);
+}
+
+// The window's pixels as RGB, one byte each, row by row.
+struct Pixels {
+	int width = 0;
+	int height = 0;
+	std::vector<unsigned char> rgb;
+
+	const unsigned char* At(int x, int y) const { return &rgb[static_cast<size_t>((y * width + x) * 3)]; }
+};
+
+Pixels
+Grab(const std::string& window)
+{
+	Pixels pixels;
+	Display* display = XOpenDisplay(gDisplay.c_str());
+	if (display == NULL)
+		return pixels;
+	XWindowAttributes attributes;
+	XGetWindowAttributes(display, std::stoul(window), &attributes);
+	XImage* image = XGetImage(display, std::stoul(window), 0, 0, static_cast<unsigned>(attributes.width),
+		static_cast<unsigned>(attributes.height), AllPlanes, ZPixmap);
+	if (image != NULL) {
+		pixels.width = image->width;
+		pixels.height = image->height;
+		for (int y = 0; y < image->height; y++) {
+			for (int x = 0; x < image->width; x++) {
+				unsigned long value = XGetPixel(image, x, y);
+				pixels.rgb.push_back(static_cast<unsigned char>((value & image->red_mask) >> 16));
+				pixels.rgb.push_back(static_cast<unsigned char>((value & image->green_mask) >> 8));
+				pixels.rgb.push_back(static_cast<unsigned char>(value & image->blue_mask));
+			}
+		}
+		XDestroyImage(image);
+	}
+	XCloseDisplay(display);
+	return pixels;
+}
+
+// The status bar, as the window shows it below the twenty lines: the text
+// line's pixels, and how many pixels of the bar's middle row are filled.
+const int kBarLeft = 13, kBarRight = 555, kBarRow = 547, kTextTop = 524, kTextBottom = 539;
+
+struct StatusView {
+	std::vector<unsigned char> text;
+	int filled = 0;
+	bool operator==(const StatusView& other) const = default;
+};
+
+StatusView
+ReadStatus(const Pixels& pixels)
+{
+	StatusView view;
+	if (pixels.height <= kBarRow)
+		return view;
+	for (int y = kTextTop; y <= kTextBottom; y++)
+		view.text.insert(view.text.end(), pixels.At(kBarLeft, y), pixels.At(kBarRight, y));
+	for (int x = kBarLeft; x <= kBarRight; x++) {
+		const unsigned char* rgb = pixels.At(x, kBarRow);
+		view.filled += rgb[2] > 200 && rgb[0] < 100;
+	}
+	return view;
+}
+
+bool
+HasText(const StatusView& view)
+{
+	return std::any_of(view.text.begin(), view.text.end(), [](unsigned char c) { return c < 100; });
+}
+
+void
+WritePng(const Pixels& pixels, const std::string& path)
+{
+	png_image image = {};
+	image.version = PNG_IMAGE_VERSION;
+	image.width = static_cast<png_uint_32>(pixels.width);
+	image.height = static_cast<png_uint_32>(pixels.height);
+	image.format = PNG_FORMAT_RGB;
+	EXPECT_NE(png_image_write_to_file(&image, path.c_str(), 0, pixels.rgb.data(), 0, NULL), 0)
+		<< path;
+}
+
+// The status bar shows the port while idle, moves as a slow printer (a named
+// pipe read a piece at a time) takes the job, says so when the printer stops
+// reading for a while, and ends full with the job's summary; the screenshot
+// of the bar waiting is kept in the build folder.
+TEST(DesktopWindow, StatusBarFollowsAJobToASlowPrinter)
+{
+	ScratchDir directory;
+	std::string text;
+	for (int line = 0; text.size() < 1200000; line++)
+		text += "line " + std::to_string(line) + " of a listing for a printer that takes its time\n";
+	directory.Write("listing.txt", text);
+	std::string printer = directory / "printer";
+	ASSERT_EQ(mkfifo(printer.c_str(), 0600), 0);
+	int fd = open(printer.c_str(), O_RDONLY | O_NONBLOCK);
+	ASSERT_GE(fd, 0);
+	DesktopRun run(directory, { { "QUILLON_PARALLEL1", printer } });
+	std::string window = run.MainWindow();
+	ASSERT_FALSE(window.empty());
+	StatusView idle;
+	ASSERT_TRUE(Eventually([&] {
+		idle = ReadStatus(Grab(window));
+		return HasText(idle);
+	})) << "no idle status";
+	EXPECT_EQ(idle.filled, 0);
+	ASSERT_TRUE(run.PrintThroughPanel("listing.txt"));
+
+	// The printer takes 16 KB every 50 ms while reading.
+	std::atomic<bool> reading{ true };
+	std::atomic<bool> done{ false };
+	size_t printed = 0;
+	std::thread reader([&] {
+		char buffer[16384];
+		while (!done) {
+			std::this_thread::sleep_for(milliseconds(50));
+			ssize_t count = reading ? read(fd, buffer, sizeof(buffer)) : 0;
+			printed += count > 0 ? static_cast<size_t>(count) : 0;
+		}
+	});
+	StatusView moving;
+	EXPECT_TRUE(Eventually([&] {
+		moving = ReadStatus(Grab(window));
+		return moving.filled > 0 && moving.text != idle.text;
+	})) << "the bar did not move";
+	EXPECT_TRUE(Eventually([&] { return ReadStatus(Grab(window)).filled > moving.filled; }))
+		<< "the bar stood still while the printer read";
+
+	// The printer pauses: the words change, the bar stands.
+	reading = false;
+	std::this_thread::sleep_for(milliseconds(300));
+	StatusView paused = ReadStatus(Grab(window));
+	Pixels waitingShot;
+	EXPECT_TRUE(Eventually([&] {
+		waitingShot = Grab(window);
+		StatusView now = ReadStatus(waitingShot);
+		return now.text != paused.text;
+	})) << "no word of the waiting";
+	WritePng(waitingShot, std::string(QUILLON_SCREENSHOTS) + "/status-bar-waiting.png");
+
+	reading = true;
+	EXPECT_TRUE(Eventually([&] {
+		StatusView end = ReadStatus(Grab(window));
+		return end.filled >= kBarRight - kBarLeft - 4 && end.text != paused.text;
+	})) << "no end summary";
+	done = true;
+	reader.join();
+	close(fd);
+	EXPECT_EQ(run.QuitByShortcut(window), 0);
 }
 
 TEST(DroppedFiles, UriListsBecomePaths)
