@@ -3,8 +3,12 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <ctime>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include <fcntl.h>
@@ -13,6 +17,8 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "PortDiagnosis.h"
 
 namespace {
 
@@ -25,6 +31,15 @@ struct PortStream {
 	std::atomic<bool> abandoned{false};
 	int firstError = 0;       // the first failed write, reported again by the close
 	std::unique_ptr<char[]> buffer;
+
+	// For port_stream_wait. Only the writing thread stores waitingSince;
+	// the rest is set before the stream is watched and left alone after.
+	std::atomic<int64_t> waitingSince{0};  // monotonic ns; 0 while bytes go through
+	bool marksWaits = false;  // not a plain file: a write may wait for a printer
+	int statusDescriptor = -1;  // a dup the printer's status is read on; closed
+	                            // with the stream, under sStreamsLock
+	std::string peer;
+	uint64_t number = 0;        // which stream, for the status asked of it
 };
 
 // Which stream each FILE is, for Quit. The entries go before their
@@ -33,6 +48,109 @@ std::mutex sStreamsLock;
 std::vector<std::pair<FILE*, PortStream*>> sStreams;
 
 std::atomic<int> sWaitingCalls{0};
+
+// The stream port_stream_wait looks at, the newest one opened; under
+// sStreamsLock, which its close takes before the stream goes.
+PortStream* sWatched = NULL;
+uint64_t sStreamsOpened = 0;
+std::atomic<PrinterStatusReader*> sStatusReader{NULL};
+
+// Asks the printer's status on a thread of its own. The parallel port driver
+// answers LPGETSTATUS only between writes, so while a write waits for paper
+// the request waits too; a USB printer may take seconds to answer. The one
+// who wants to know waits a moment at most and takes the last answer the
+// stream gave. The asker owns the descriptor it asks on from the moment it
+// is handed over, so no number it asks can have been reused meanwhile.
+class StatusAsker {
+public:
+	// The printer's last word on this stream; asks again with the descriptor
+	// (which it closes) unless a request is still under way.
+	std::string Ask(uint64_t stream, int descriptor, PrinterStatusReader* reader)
+	{
+		std::unique_lock<std::mutex> lock(fLock);
+		if (fDescriptor >= 0 || fAsking) {
+			close(descriptor);
+		} else {
+			fDescriptor = descriptor;
+			fStream = stream;
+			fReader = reader;
+			if (!fStarted) {
+				std::thread(&StatusAsker::_Run, this).detach();
+				fStarted = true;
+			}
+			fChanged.notify_all();
+			fChanged.wait_for(lock, std::chrono::milliseconds(50),
+				[this] { return fDescriptor < 0 && !fAsking; });
+		}
+		return fAnswerStream == stream ? fAnswer : std::string();
+	}
+
+private:
+	void _Run()
+	{
+		std::unique_lock<std::mutex> lock(fLock);
+		for (;;) {
+			fChanged.wait(lock, [this] { return fDescriptor >= 0; });
+			int descriptor = fDescriptor;
+			uint64_t stream = fStream;
+			PrinterStatusReader* reader = fReader;
+			fDescriptor = -1;
+			fAsking = true;
+			lock.unlock();
+			std::string answer = reader->Reason(descriptor);
+			close(descriptor);
+			lock.lock();
+			fAsking = false;
+			fAnswer = answer;
+			fAnswerStream = stream;
+			fChanged.notify_all();
+		}
+	}
+
+	std::mutex fLock;
+	std::condition_variable fChanged;
+	bool fStarted = false;
+	bool fAsking = false;
+	int fDescriptor = -1;  // handed over, not yet taken
+	uint64_t fStream = 0;
+	PrinterStatusReader* fReader = NULL;
+	std::string fAnswer;
+	uint64_t fAnswerStream = 0;
+};
+
+// Never destroyed: its thread may still wait on a printer when the program
+// ends.
+StatusAsker& sStatusAsker = *new StatusAsker;
+
+int64_t
+Now()
+{
+	struct timespec now;
+	clock_gettime(CLOCK_MONOTONIC, &now);
+	return static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+// A write that may wait for the printer marks when it began to, once, and
+// clears the mark when bytes go through: one clock read and two stores per
+// write(2) to a device, none to a plain file or while a pollable port takes
+// bytes without waiting.
+void
+MarkWaiting(PortStream& stream, bool* marked)
+{
+	if (*marked || !stream.marksWaits)
+		return;
+	stream.waitingSince.store(Now(), std::memory_order_release);
+	*marked = true;
+}
+
+void
+ClearWaiting(PortStream& stream, bool* marked)
+{
+	if (!*marked)
+		return;
+	stream.waitingSince.store(0, std::memory_order_release);
+	*marked = false;
+}
 
 // Waits until the printer takes more or the user quits; false with errno set
 // when the write is to be given up.
@@ -66,12 +184,14 @@ WaitUntilWritable(PortStream& stream)
 }
 
 ssize_t
-WriteSome(PortStream& stream, const char* bytes, size_t size)
+WriteSome(PortStream& stream, const char* bytes, size_t size, bool* marked)
 {
 	if (stream.socket)
 		return send(stream.descriptor, bytes, size, MSG_NOSIGNAL);
 	if (stream.pollable)
 		return write(stream.descriptor, bytes, size);
+	// A device that cannot be polled waits inside the write.
+	MarkWaiting(stream, marked);
 	WaitingCall waiting;
 	return write(stream.descriptor, bytes, size);
 }
@@ -83,6 +203,7 @@ WritePort(void* cookie, const char* bytes, size_t size)
 {
 	PortStream& stream = *static_cast<PortStream*>(cookie);
 	size_t done = 0;
+	bool marked = false;
 	while (done < size) {
 		// Once the user quit, only a plain file is still written to: it takes
 		// the bytes without waiting on anybody.
@@ -91,8 +212,9 @@ WritePort(void* cookie, const char* bytes, size_t size)
 			errno = ECANCELED;
 			break;
 		}
-		ssize_t count = WriteSome(stream, bytes + done, size - done);
+		ssize_t count = WriteSome(stream, bytes + done, size - done, &marked);
 		if (count > 0) {
+			ClearWaiting(stream, &marked);
 			done += static_cast<size_t>(count);
 			continue;
 		}
@@ -102,10 +224,14 @@ WritePort(void* cookie, const char* bytes, size_t size)
 		}
 		if (errno == EINTR)
 			continue;
-		if ((errno == EAGAIN || errno == EWOULDBLOCK) && WaitUntilWritable(stream))
-			continue;
+		if (errno == EAGAIN || errno == EWOULDBLOCK) {
+			MarkWaiting(stream, &marked);
+			if (WaitUntilWritable(stream))
+				continue;
+		}
 		break;
 	}
+	ClearWaiting(stream, &marked);
 	if (done == size)
 		return static_cast<ssize_t>(size);
 	if (stream.firstError == 0)
@@ -123,6 +249,12 @@ ClosePort(void* cookie)
 		std::lock_guard<std::mutex> lock(sStreamsLock);
 		sStreams.erase(std::remove_if(sStreams.begin(), sStreams.end(),
 			[stream](const auto& entry) { return entry.second == stream; }), sStreams.end());
+		if (sWatched == stream)
+			sWatched = NULL;
+		// Closed under the lock: port_stream_wait copies it under the same
+		// lock, so it never asks a number that may belong to another file.
+		if (stream->statusDescriptor >= 0)
+			close(stream->statusDescriptor);
 	}
 	int error = stream->firstError;
 	if (close(stream->descriptor) != 0 && error == 0 && errno != EINTR)
@@ -141,7 +273,7 @@ ClosePort(void* cookie)
 }  // namespace
 
 FILE*
-open_port_stream(int descriptor)
+open_port_stream(int descriptor, const std::string& peer)
 {
 	if (descriptor < 0)
 		return NULL;
@@ -176,6 +308,12 @@ open_port_stream(int descriptor)
 	}
 	if (!terminal)
 		stream->buffer.reset(new char[kPortStreamBuffer]);
+	stream->marksWaits = !stream->plainFile;
+	stream->peer = peer;
+	// A printer device tells why it waits through an ioctl; a network
+	// printer is known by its address.
+	if (stream->marksWaits && !stream->socket)
+		stream->statusDescriptor = fcntl(descriptor, F_DUPFD_CLOEXEC, 0);
 
 	cookie_io_functions_t functions = {};
 	functions.write = WritePort;
@@ -184,6 +322,8 @@ open_port_stream(int descriptor)
 	if (file == NULL) {
 		int error = errno;
 		close(stream->wake);
+		if (stream->statusDescriptor >= 0)
+			close(stream->statusDescriptor);
 		close(descriptor);
 		errno = error;
 		return NULL;
@@ -193,8 +333,45 @@ open_port_stream(int descriptor)
 	else
 		setvbuf(file, stream->buffer.get(), _IOFBF, kPortStreamBuffer);
 	std::lock_guard<std::mutex> lock(sStreamsLock);
+	stream->number = ++sStreamsOpened;
+	sWatched = stream.get();
 	sStreams.emplace_back(file, stream.release());
 	return file;
+}
+
+PortWait
+port_stream_wait()
+{
+	PortWait wait = { 0, "" };
+	int asked = -1;
+	uint64_t stream = 0;
+	{
+		std::lock_guard<std::mutex> lock(sStreamsLock);
+		if (sWatched == NULL)
+			return wait;
+		int64_t since = sWatched->waitingSince.load(std::memory_order_acquire);
+		if (since == 0)
+			return wait;
+		wait.seconds = std::max<int64_t>(Now() - since, 1) / 1e9;
+		if (sWatched->socket)
+			wait.reason = sWatched->peer;
+		else if (sWatched->statusDescriptor >= 0)
+			asked = fcntl(sWatched->statusDescriptor, F_DUPFD_CLOEXEC, 0);
+		stream = sWatched->number;
+	}
+	// Asked on a descriptor of the asker's own, outside the lock: a printer
+	// slow to answer never holds up the close of the stream, nor the caller.
+	if (asked >= 0) {
+		PrinterStatusReader* reader = sStatusReader.load(std::memory_order_acquire);
+		wait.reason = sStatusAsker.Ask(stream, asked, reader != NULL ? reader : &lp_status_reader());
+	}
+	return wait;
+}
+
+void
+set_printer_status_reader(PrinterStatusReader* reader)
+{
+	sStatusReader.store(reader, std::memory_order_release);
 }
 
 void

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 
 // How much the stream gathers before it writes, for files, pipes, network
 // printers and devices other than terminals. A terminal (a serial printer)
@@ -17,7 +18,9 @@ const size_t kPortStreamBuffer = 64 * 1024;
 // closes it, once. A pipe, socket or terminal is switched to non-blocking
 // writes and waited for with poll; anything else is written as it is.
 // NULL (with errno set, the descriptor closed) when it cannot be made.
-FILE* open_port_stream(int descriptor);
+// The newest stream is the one port_stream_wait (PortDiagnosis.h) watches;
+// peer is what a wait on a network printer is blamed on ("host:9100").
+FILE* open_port_stream(int descriptor, const std::string& peer = std::string());
 
 // The user quits: writes on this stream stop waiting for the printer. A write
 // that waits for it returns at once with ECANCELED, and so does every later

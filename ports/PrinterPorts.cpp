@@ -58,20 +58,7 @@ DeviceTarget(const PortDevice& device)
 bool
 BaudRate(const char* variable, speed_t* speed)
 {
-	const char* text = variable != NULL ? getenv(variable) : NULL;
-	if (text == NULL || text[0] == '\0') {
-		*speed = B9600;
-		return true;
-	}
-	// strtol would pass over leading space; a value with space on either
-	// side is refused alike.
-	if (text[0] < '0' || text[0] > '9')
-		return false;
-	char* end = NULL;
-	long baud = strtol(text, &end, 10);
-	if (*end != '\0')
-		return false;
-	switch (baud) {
+	switch (serial_port_baud(variable)) {
 		case 300: *speed = B300; return true;
 		case 600: *speed = B600; return true;
 		case 1200: *speed = B1200; return true;
@@ -110,9 +97,9 @@ int
 ConnectNetworkPrinter(const std::string& address)
 {
 	// tcp://HOST:PORT, HOST may be [v6 address].
-	std::string rest = address.substr(strlen("tcp://"));
+	std::string rest = network_printer_address(address);
 	size_t colon = rest.rfind(':');
-	if (colon == std::string::npos || colon + 1 == rest.size()) {
+	if (colon == std::string::npos) {
 		errno = EINVAL;
 		return -1;
 	}
@@ -126,8 +113,18 @@ ConnectNetworkPrinter(const std::string& address)
 	hints.ai_family = AF_UNSPEC;
 	hints.ai_socktype = SOCK_STREAM;
 	struct addrinfo* addresses = NULL;
-	if (getaddrinfo(host.c_str(), port.c_str(), &hints, &addresses) != 0) {
-		errno = EHOSTUNREACH;
+	int looked = getaddrinfo(host.c_str(), port.c_str(), &hints, &addresses);
+	if (looked != 0) {
+		// An errno of its own for each way the name fails, none that a
+		// connect could leave, so the user is told which it was.
+		int lookupError = errno;
+		switch (looked) {
+			case EAI_AGAIN: errno = EAGAIN; break;
+			case EAI_SERVICE: errno = EINVAL; break;
+			case EAI_MEMORY: errno = ENOMEM; break;
+			case EAI_SYSTEM: errno = lookupError != 0 ? lookupError : ENXIO; break;
+			default: errno = ENXIO; break;
+		}
 		return -1;
 	}
 
@@ -201,8 +198,7 @@ OpenGuarded(const std::string& target, int flags)
 		error = errno;
 	else if (!S_ISLNK(linkInfo.st_mode))
 		error = ELOOP;
-	else if ((directoryInfo.st_mode & S_ISVTX) != 0 && (directoryInfo.st_mode & S_IWOTH) != 0
-		&& linkInfo.st_uid != geteuid() && linkInfo.st_uid != directoryInfo.st_uid)
+	else if (!port_link_followed(directoryInfo, linkInfo))
 		error = EACCES;
 	// In such a directory nobody but the link's owner can swap the link we
 	// looked at for another; elsewhere any link is followed anyway.
@@ -240,6 +236,67 @@ printer_port_target(const char* path)
 	return device != NULL ? DeviceTarget(*device) : path;
 }
 
+PortRoute
+printer_port_route(const char* path)
+{
+	PortRoute route = { "", false, true, NULL };
+	if (path == NULL)
+		return route;
+	const PortDevice* device = FindPortDevice(path);
+	if (device == NULL) {
+		route.target = path;
+		return route;
+	}
+	route.target = DeviceTarget(*device);
+	route.network = route.target.compare(0, 6, "tcp://") == 0;
+	route.plainFile = !route.network && route.target.compare(0, 5, "/dev/") != 0;
+	route.baudVariable = device->baudVariable;
+	return route;
+}
+
+long
+serial_port_baud(const char* baudVariable)
+{
+	const char* text = baudVariable != NULL ? getenv(baudVariable) : NULL;
+	if (text == NULL || text[0] == '\0')
+		return 9600;
+	// strtol would pass over leading space; a value with space on either
+	// side is refused alike.
+	if (text[0] < '0' || text[0] > '9')
+		return 0;
+	char* end = NULL;
+	errno = 0;
+	long baud = strtol(text, &end, 10);
+	if (*end != '\0' || errno != 0)
+		return 0;
+	switch (baud) {
+		case 300: case 600: case 1200: case 2400: case 4800: case 9600: case 19200:
+		case 38400: case 57600: case 115200: case 230400:
+			return baud;
+		default:
+			return 0;
+	}
+}
+
+std::string
+network_printer_address(const std::string& target)
+{
+	if (target.compare(0, 6, "tcp://") != 0)
+		return "";
+	std::string rest = target.substr(6);
+	size_t colon = rest.rfind(':');
+	if (colon == std::string::npos || colon + 1 == rest.size())
+		return "";
+	return rest;
+}
+
+bool
+port_link_followed(const struct stat& directory, const struct stat& link)
+{
+	bool guarded = (directory.st_mode & S_ISVTX) != 0 && (directory.st_mode & S_IWOTH) != 0;
+	return !guarded || link.st_uid == geteuid() || link.st_uid == directory.st_uid;
+}
+
 FILE*
 open_printer_port(const char* path)
 {
@@ -253,14 +310,14 @@ open_printer_port(const char* path, const std::vector<PortFileId>& inputs, size_
 		errno = EINVAL;
 		return NULL;
 	}
-	const PortDevice* device = FindPortDevice(path);
-	std::string target = device != NULL ? DeviceTarget(*device) : path;
-	if (device != NULL && target.compare(0, 6, "tcp://") == 0)
-		return open_port_stream(ConnectNetworkPrinter(target));
+	PortRoute route = printer_port_route(path);
+	const std::string& target = route.target;
+	if (route.network)
+		return open_port_stream(ConnectNetworkPrinter(target), network_printer_address(target));
 
-	bool serial = device != NULL && device->baudVariable != NULL;
+	bool serial = route.baudVariable != NULL;
 	speed_t speed = B9600;
-	if (serial && !BaudRate(device->baudVariable, &speed)) {
+	if (serial && !BaudRate(route.baudVariable, &speed)) {
 		errno = EINVAL;
 		return NULL;
 	}
@@ -270,7 +327,7 @@ open_printer_port(const char* path, const std::vector<PortFileId>& inputs, size_
 	// the open: a serial port for carrier, a named pipe for a reader (none
 	// there is a port that failed).
 	int flags = O_WRONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK;
-	bool plain = device == NULL || target.compare(0, 5, "/dev/") != 0;
+	bool plain = route.plainFile;
 	if (plain)
 		flags |= O_CREAT;
 	int descriptor = OpenGuarded(target, flags);

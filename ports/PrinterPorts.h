@@ -12,12 +12,18 @@
 // in a directory anyone may write to (such as /tmp) is followed only when it
 // belongs to the user or to the directory's owner, and never to make a file.
 // The stream is made by open_port_stream.
+//
+// A network printer that cannot be reached leaves errno ECONNREFUSED, ETIMEDOUT
+// (no answer within kPrinterConnectTimeout), EHOSTUNREACH or ENETUNREACH; a
+// host name that is not known ENXIO, one that could not be looked up for now
+// EAGAIN; an address that is no tcp://HOST:PORT EINVAL.
 #pragma once
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 FILE* open_printer_port(const char* path);
@@ -35,6 +41,27 @@ FILE* open_printer_port(const char* path, const std::vector<PortFileId>& inputs,
 // Where a port path leads, after the environment is consulted: a device or
 // file path, or a tcp:// address.
 std::string printer_port_target(const char* path);
+
+// How a port path is reached, after the environment is consulted.
+struct PortRoute {
+	std::string target;        // as printer_port_target
+	bool network;              // tcp://HOST:PORT
+	bool plainFile;            // opened as a plain file, made when it is missing
+	const char* baudVariable;  // a serial port's speed variable, else NULL
+};
+PortRoute printer_port_route(const char* path);
+
+// The speed in baud a serial port is opened at: 9600 when the variable is
+// unset or empty, 0 when it holds anything but a speed the port takes.
+long serial_port_baud(const char* baudVariable);
+
+// "HOST:PORT" of tcp://HOST:PORT as the user wrote it ("[::1]:9100" keeps its
+// brackets), "" when the address has no port.
+std::string network_printer_address(const std::string& target);
+
+// Whether a link in this directory may be followed (the rule for directories
+// anyone may write to, above).
+bool port_link_followed(const struct stat& directory, const struct stat& link);
 
 // How long a network printer has to accept the connection.
 const int kPrinterConnectTimeout = 5000;  // milliseconds
