@@ -10,7 +10,7 @@
 
 #include "JobProgress.h"
 #include "MenuTable.h"
-#include "PortDiagnosisStandIn.h"
+#include <PortDiagnosis.h>
 #include "PrinterProfiles.h"
 
 namespace {

@@ -14,7 +14,7 @@
 #include "Alerts.h"
 #include "JobStatus.h"
 #include "LineBuffer.h"
-#include "PortDiagnosisStandIn.h"
+#include <PortDiagnosis.h>
 #include "PrintJob.h"
 #include "QuillonView.h"
 #include "QuillonWindow.h"

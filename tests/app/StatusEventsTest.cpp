@@ -6,11 +6,13 @@
 #include <atomic>
 #include <chrono>
 #include <fcntl.h>
+#include <grp.h>
 #include <functional>
 #include <netinet/in.h>
 #include <string>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -150,28 +152,50 @@ TEST(StatusEvents, AJobFromIdleToItsEnd)
 	}
 }
 
+// A device node of the group lp that only its group may write to: a copy of
+// /dev/null's, in the directory. Without the right to make one, a file only
+// its owner may read stands in.
+std::string
+LpOnlyDevice(const ScratchDir& directory)
+{
+	std::string path = directory / "lp0";
+	const group* lp = getgrnam("lp");
+	if (lp != NULL && mknod(path.c_str(), S_IFCHR | 0660, makedev(1, 3)) == 0) {
+		EXPECT_EQ(chown(path.c_str(), 0, lp->gr_gid), 0);
+		EXPECT_EQ(chmod(path.c_str(), 0660), 0);
+	} else {
+		chmod(directory.Write("lp0", "").c_str(), 0444);
+	}
+	return path;
+}
+
+std::string
+MissingDevice(const ScratchDir&)
+{
+	return "/dev/usb/lp9";
+}
+
 // A port that cannot be opened: the bar says so while idle, and why it
 // failed; standard error says why in one line; the alert is as it was.
 TEST(StatusEvents, APortThatFailsSaysWhy)
 {
 	struct PortCase {
 		const char* name;
-		const char* printer;  // below the directory
-		mode_t mode;          // of the printer, made as a file; 0 for none
+		std::string (*printer)(const ScratchDir&);
 		const char* idleProblem;
-		const char* reason;
+		const char* beforePath;  // the reason's words around the path
+		const char* afterPath;
 	};
 	const PortCase kCases[] = {
-		{ "missing device", "missing/lp0", 0, " - not there", "not there" },
-		{ "no permission", "lp0", 0444, " - no permission", "permission" },
+		{ "missing device", MissingDevice, " - not there", "", " is not there" },
+		{ "no permission", LpOnlyDevice, " - no permission", "no permission to write to ", "" },
 	};
 	for (const PortCase& test : kCases) {
 		ScratchDir directory;
 		chmod(directory.Path().c_str(), 0755);
 		directory.Write("a.txt", "x\n");
-		std::string printer = directory / test.printer;
-		if (test.mode != 0)
-			chmod(directory.Write(test.printer, "").c_str(), test.mode);
+		std::string printer = test.printer(directory);
+		std::string reason = test.beforePath + printer + test.afterPath;
 		RunOptions options;
 		options.environment = { { "QUILLON_STATUS_EVENTS", "1" }, { "QUILLON_PARALLEL1", printer } };
 		options.unprivileged = true;
@@ -181,9 +205,9 @@ TEST(StatusEvents, APortThatFailsSaysWhy)
 		std::vector<std::string> statuses = Statuses(result);
 		ASSERT_EQ(statuses.size(), 2u) << test.name << result.Describe();
 		EXPECT_EQ(statuses[0], "Parallel Port 1 - " + printer + test.idleProblem) << test.name;
-		EXPECT_NE(statuses[1].find(test.reason), std::string::npos) << test.name << statuses[1];
+		EXPECT_NE(statuses[1].find(reason), std::string::npos) << test.name << statuses[1];
 		EXPECT_EQ(result.err.rfind("quillon: port failed: ", 0), 0u) << test.name << result.err;
-		EXPECT_NE(result.err.find(test.reason), std::string::npos) << test.name << result.err;
+		EXPECT_NE(result.err.find(reason), std::string::npos) << test.name << result.err;
 		EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << test.name;
 	}
 }
