@@ -5,12 +5,12 @@
 #include <cstdio>
 
 #include <Message.h>
+#include <PortDiagnosis.h>
 #include <StatusBar.h>
 #include <Window.h>
 
 #include "JobProgress.h"
 #include "MenuTable.h"
-#include <PortDiagnosis.h>
 #include "PrinterProfiles.h"
 
 namespace {

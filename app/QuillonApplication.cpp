@@ -8,13 +8,13 @@
 
 #include <sys/stat.h>
 
+#include <PortDiagnosis.h>
 #include <PortStream.h>
 #include <PrinterPorts.h>
 
 #include "Alerts.h"
 #include "JobStatus.h"
 #include "LineBuffer.h"
-#include <PortDiagnosis.h>
 #include "PrintJob.h"
 #include "QuillonView.h"
 #include "QuillonWindow.h"
