@@ -8,10 +8,12 @@
 
 #include <sys/stat.h>
 
+#include <PortDiagnosis.h>
 #include <PortStream.h>
 #include <PrinterPorts.h>
 
 #include "Alerts.h"
+#include "JobStatus.h"
 #include "LineBuffer.h"
 #include "PrintJob.h"
 #include "QuillonView.h"
@@ -28,11 +30,15 @@ BFile FileObject;
 static std::vector<PortFileId> sJobInputs;
 const size_t kNoInput = static_cast<size_t>(-1);
 static size_t sOutputInput = kNoInput;
+// Why the output did not open, as an errno value.
+static int sOpenError = 0;
 
 static FILE*
 OpenJobOutput(const char* path)
 {
-	return open_printer_port(path, sJobInputs, &sOutputInput);
+	FILE* output = open_printer_port(path, sJobInputs, &sOutputInput);
+	sOpenError = output == NULL ? errno : 0;
+	return output;
 }
 
 QuillonApplication::QuillonApplication(int argc, char** argv)
@@ -92,6 +98,45 @@ NameOf(const entry_ref& ref)
 	return ref.name != NULL ? ref.name : ref.Path() != NULL ? ref.Path() : "";
 }
 
+static int32
+CountRefs(BMessage* message)
+{
+	return message->CountEntries("refs");
+}
+
+// The size the file claims, 0 when it claims none (a pipe).
+static int64_t
+SizeOf(const entry_ref& ref)
+{
+	struct stat info;
+	if (ref.Path() == NULL || stat(ref.Path(), &info) != 0 || !S_ISREG(info.st_mode))
+		return 0;
+	return info.st_size;
+}
+
+// The port and where it really leads, when they differ: a port of the
+// Printers menu pointed at a device or a network printer.
+static std::string
+PortWithTarget(const char* path)
+{
+	std::string target = printer_port_target(path);
+	if (target == path)
+		return path;
+	return std::string(path) + " (" + target + ")";
+}
+
+// The status bar's last word on a job, on the window the job began with.
+static void
+ShowJobEnd(BWindow* window, const std::string& label, const std::string& trailing = "",
+	int32 filled = 0)
+{
+	JobStatusLine line;
+	line.label = label;
+	line.trailing = trailing;
+	line.filled = filled;
+	post_status(window, line, false);
+}
+
 void
 QuillonApplication::RefsReceived(BMessage* message)
 {
@@ -100,8 +145,12 @@ QuillonApplication::RefsReceived(BMessage* message)
 		std::lock_guard<std::mutex> lock(gStoreLock);
 		path = PrinterPath;
 	}
+	// Windows are deleted on this thread alone, so the window stays while
+	// the job runs; its loop may end meanwhile, and then it takes no more.
+	BWindow* window = WindowAt(0);
 	std::string problem;
 	if (!fReader.BeginJob(&problem)) {
+		ShowJobEnd(window, "Nothing was printed", problem);
 		RunAlert("Printer Alert", problem.c_str(), "OK");
 		return;
 	}
@@ -115,10 +164,19 @@ QuillonApplication::RefsReceived(BMessage* message)
 		entry_ref ref;
 		message->FindRef("refs", static_cast<int32>(sOutputInput), &ref);
 		std::string text = NameOf(ref) + " is the printer output itself; nothing was printed.";
+		ShowJobEnd(window, "Nothing was printed", NameOf(ref) + " is the printer output itself");
 		RunAlert("Printer Alert", text.c_str(), "OK");
 		return;
 	}
 	if (!opened) {
+		// The alert keeps its words; the status bar and standard error say
+		// why, and what may mend it.
+		PortFailure failure = describe_port_failure(path, sOpenError);
+		std::string said = "quillon: port failed: " + failure.reason;
+		if (!failure.hint.empty())
+			said += " (" + failure.hint + ")";
+		fprintf(stderr, "%s\n", said.c_str());
+		ShowJobEnd(window, failure.reason, failure.hint);
 		if (RunAlert("PrinterAlert", "Port failed", "OK", "Quit") == 1)
 			be_app->PostMessage(B_QUIT_REQUESTED);
 		// With no output there is nothing to print the files to.
@@ -128,11 +186,15 @@ QuillonApplication::RefsReceived(BMessage* message)
 	std::string unopened;
 	std::string unread;
 	entry_ref ref;
+	int32 printed = 0;
+	JobTicker ticker(window, CountRefs(message));
 	for (int32 index = 0; message->FindRef("refs", index, &ref) == B_OK; index++) {
 		if (!fReader.Open(ref)) {
 			unopened = NameOf(ref);
 			break;
 		}
+		ticker.BeginFile(index + 1, NameOf(ref), SizeOf(ref));
+		printed++;
 		if (StartPrinting(fReader.ReadFirstPiece()) == kBodyGraphic)
 			PrintGraphicPages();
 		std::string failed = fReader.EndFile(NameOf(ref));
@@ -144,10 +206,21 @@ QuillonApplication::RefsReceived(BMessage* message)
 	}
 
 	ClosePrinterPort();
+	ticker.Stop();
 	// Quit abandoned the job: the application is on its way out, and nobody
 	// is to be kept by an alert about what was not printed.
-	if (PrinterPortClosedByQuit())
+	if (PrinterPortClosedByQuit()) {
+		ShowJobEnd(window, "Printing stopped: the program quits");
 		return;
+	}
+	std::string target = describe_printer_port(path).target;
+	if (int error = PrinterPortError())
+		ShowJobEnd(window, "Printing to " + target + " failed", strerror(error));
+	else if (!unopened.empty())
+		ShowJobEnd(window, printed_summary(printed, ticker.Pages(), target),
+			"could not open " + unopened, 1000);
+	else
+		ShowJobEnd(window, printed_summary(printed, ticker.Pages(), target), "", 1000);
 
 	// Nothing is lost without a word: a file that did not open, and output
 	// that did not reach the printer, are told after the output is closed.
@@ -162,7 +235,7 @@ QuillonApplication::RefsReceived(BMessage* message)
 		RunAlert("Printer Alert", text.c_str(), "OK");
 	}
 	if (int error = PrinterPortError()) {
-		std::string text = std::string("Printing to ") + path + " failed: " + strerror(error)
+		std::string text = "Printing to " + PortWithTarget(path) + " failed: " + strerror(error)
 			+ ". Part of the output was lost.";
 		RunAlert("Printer Alert", text.c_str(), "OK");
 	}

@@ -3,16 +3,26 @@
 #include <cstdio>
 #include <mutex>
 
+#include <StatusBar.h>
+#include <Window.h>
+
+#include "JobStatus.h"
 #include "SettingsStore.h"
 
 float X = 0.0f;
 float Y = 0.0f;
 char TextBuffer[99];
 
+// The status bar lies along the bottom of the window, below the twenty
+// lines (which end 420 pixels down), in this view's coordinates.
+static const BRect kStatusBarFrame(8.0f, 503.0f, 560.0f, 541.0f);
+
 QuillonView::QuillonView(BRect frame, const char* name)
 	:
-	BView(frame, name, B_FOLLOW_ALL_SIDES, B_WILL_DRAW)
+	BView(frame, name, B_FOLLOW_ALL_SIDES, B_WILL_DRAW),
+	fStatusBar(new BStatusBar(kStatusBarFrame, "status bar"))
 {
+	AddChild(fStatusBar);
 }
 
 QuillonView::~QuillonView()
@@ -24,6 +34,8 @@ QuillonView::AttachedToWindow()
 {
 	SetFont(be_plain_font, B_FONT_ALL);
 	SetFontSize(12.0f);
+	// The port in use, as soon as the window shows.
+	Window()->PostMessage(kShowIdleStatus);
 }
 
 // Runs on the window's thread, the one that changes the settings; the lines

@@ -2,6 +2,8 @@
 
 #include <View.h>
 
+class BStatusBar;
+
 // The pen position of the line being drawn, and its text.
 extern float X;
 extern float Y;
@@ -14,4 +16,10 @@ public:
 
 	virtual void AttachedToWindow();
 	virtual void Draw(BRect updateRect);
+
+	// The status bar below the twenty lines, a child of this view.
+	BStatusBar* StatusBar() const { return fStatusBar; }
+
+private:
+	BStatusBar* fStatusBar;
 };

@@ -3,13 +3,18 @@
 #include <Application.h>
 #include <Menu.h>
 #include <MenuItem.h>
+#include <StatusBar.h>
 
 #include "Alerts.h"
 #include "CommandCodes.h"
+#include "JobStatus.h"
 #include "LineBuffer.h"
 #include "MenuTable.h"
+#include "PrinterProfiles.h"
+#include "QuillonView.h"
 #include "QuitRequest.h"
 #include "SettingCommands.h"
+#include "SettingsStore.h"
 
 BFilePanel* OpenFilePanel = NULL;
 
@@ -53,6 +58,12 @@ QuillonWindow::MessageReceived(BMessage* message)
 		case MFqu:
 			_Quit();
 			break;
+		case kShowStatus:
+			_ShowStatus(message);
+			break;
+		case kShowIdleStatus:
+			_ShowIdleStatus();
+			break;
 		default:
 			if (IsAlertOnlyCommand(message->what))
 				ShowNotSupportedAlert();
@@ -91,7 +102,54 @@ QuillonWindow::_RunSettingCommand(uint32 command)
 	if (outcome == kSettingChangedNotSupported)
 		ShowNotSupportedAlert();
 	Show();
+	// A port or a printer chosen: where printing goes now.
+	if (FindPrinterPort(command) != NULL || FindPrinterProfile(command) != NULL)
+		_ShowIdleStatus();
 	return true;
+}
+
+// The status bar is the settings view's child.
+static BStatusBar*
+FindStatusBar(BWindow* window)
+{
+	for (int32 i = 0; i < window->CountChildren(); i++) {
+		if (QuillonView* view = dynamic_cast<QuillonView*>(window->ChildAt(i)))
+			return view->StatusBar();
+	}
+	return NULL;
+}
+
+void
+QuillonWindow::_ShowStatus(BMessage* message)
+{
+	BStatusBar* bar = FindStatusBar(this);
+	if (bar == NULL)
+		return;
+	JobStatusLine line;
+	const char* text = NULL;
+	if (message->FindString("label", &text) == B_OK)
+		line.label = text;
+	if (message->FindString("trailing", &text) == B_OK)
+		line.trailing = text;
+	message->FindInt32("filled", &line.filled);
+	int32 jobRuns = 0;
+	message->FindInt32("job", &jobRuns);
+	fJobRuns = jobRuns != 0;
+	show_status(bar, line);
+}
+
+void
+QuillonWindow::_ShowIdleStatus()
+{
+	BStatusBar* bar = FindStatusBar(this);
+	if (bar == NULL || fJobRuns)
+		return;
+	const char* path;
+	{
+		std::lock_guard<std::mutex> lock(gStoreLock);
+		path = PrinterPath;
+	}
+	show_status(bar, idle_status(path));
 }
 
 void

@@ -23,9 +23,13 @@ private:
 	void _OpenPrintPanel();
 	// False when the code is not a printer, port or setting command.
 	bool _RunSettingCommand(uint32 command);
+	void _ShowStatus(BMessage* message);
+	void _ShowIdleStatus();
 	void _Quit();
 
 	BMenuBar* fMenuBar;
+	// A job's status stays until it ends; the idle status waits for it.
+	bool fJobRuns = false;
 	// Every panel a Print opened: each stays until the window goes, as the
 	// user may still confirm an earlier one.
 	std::vector<std::unique_ptr<BFilePanel>> fPanels;

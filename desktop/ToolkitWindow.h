@@ -90,11 +90,28 @@ public:
 		fl_push_clip(x(), y(), w(), h());
 		fl_color(FL_WHITE);
 		fl_rectf(x(), y(), w(), h());
-		fl_color(FL_BLACK);
-		for (const DrawnString& string : fDrawn) {
-			fl_font(ToolkitFont(string.kind), static_cast<Fl_Fontsize>(string.size));
-			fl_draw(string.text.c_str(), static_cast<int>(string.inWindow.x),
-				static_cast<int>(string.inWindow.y));
+		for (const DrawnString& item : fDrawn) {
+			int left = static_cast<int>(item.rect.left);
+			int top = static_cast<int>(item.rect.top);
+			int width = static_cast<int>(item.rect.Width()) + 1;
+			int height = static_cast<int>(item.rect.Height()) + 1;
+			switch (item.shape) {
+				case B_DRAWN_STROKED_RECT:
+					fl_color(FL_DARK3);
+					fl_rect(left, top, width, height);
+					break;
+				case B_DRAWN_FILLED_RECT:
+					// The blue of a bar that fills as the work goes on.
+					fl_color(fl_rgb_color(50, 150, 255));
+					fl_rectf(left, top, width, height);
+					break;
+				case B_DRAWN_STRING:
+					fl_color(FL_BLACK);
+					fl_font(ToolkitFont(item.kind), static_cast<Fl_Fontsize>(item.size));
+					fl_draw(item.text.c_str(), static_cast<int>(item.inWindow.x),
+						static_cast<int>(item.inWindow.y));
+					break;
+			}
 		}
 		fl_pop_clip();
 	}

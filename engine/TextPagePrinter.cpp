@@ -8,11 +8,16 @@
 #include <emmintrin.h>
 #endif
 
+#include "JobProgress.h"
 #include "LineBuffer.h"
 #include "PrintJob.h"
 #include "SettingsStore.h"
 
 int32_t LineCount = 0;
+JobProgress gJobProgress;
+
+// Bytes of the file in the pieces before the one being passed over.
+static int64_t sPieceStart = 0;
 
 // The full filter with a printer character set keeps the set's upper half as
 // well: 0x80 (or 0xA0) to 0xFF.
@@ -90,6 +95,9 @@ StagePageStart()
 	for (int32_t i = 0; i < sPage.topBlankLines; i++)
 		StageCode(sPage.newLine);
 	LineCount = 0;
+	// One writer: a load and a store, no locked instruction.
+	gJobProgress.pages.store(gJobProgress.pages.load(std::memory_order_relaxed) + 1,
+		std::memory_order_relaxed);
 }
 
 void
@@ -100,11 +108,12 @@ StartNewTextPage()
 }
 
 static inline void
-CheckPage()
+CheckPage(int32_t position)
 {
 	if (LineCount == PaperY) {
 		StageCode(sPage.ejectPaper);
 		StagePageStart();
+		gJobProgress.filePassed.store(sPieceStart + position, std::memory_order_relaxed);
 	}
 }
 
@@ -312,7 +321,7 @@ PassOverPiece(const char* bytes, int32_t count)
 	filter_mode mode = sPage.mode;
 	int32_t position = 0;
 	while (position < count) {
-		CheckPage();
+		CheckPage(position);
 		const char* here = bytes + position;
 		// With LineCount == PaperY again right after the check, a page break
 		// comes before every byte, so take them one at a time.
@@ -352,6 +361,8 @@ PassOverPiece(const char* bytes, int32_t count)
 void
 PrintTextPages(const file_piece_reader& nextPiece)
 {
+	sPieceStart = 0;
+	gJobProgress.filePassed.store(0, std::memory_order_relaxed);
 	StartNewTextPage();
 
 	if (FileLenght > 0) {
@@ -360,12 +371,18 @@ PrintTextPages(const file_piece_reader& nextPiece)
 			PassOverPiece(FileBuffer, FileLenght);
 		}
 		while (nextPiece) {
+			sPieceStart += FileLenght;
+			gJobProgress.filePassed.store(sPieceStart, std::memory_order_relaxed);
 			int32_t length = nextPiece();
 			if (length <= 0)
 				break;
 			FileLenght = length;
 			PrinterPortHold hold;
 			PassOverPiece(FileBuffer, FileLenght);
+		}
+		if (!nextPiece) {
+			sPieceStart += FileLenght;
+			gJobProgress.filePassed.store(sPieceStart, std::memory_order_relaxed);
 		}
 	}
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <thread>
 
 #include <Alert.h>
@@ -11,6 +13,7 @@
 #include <Looper.h>
 #include <MenuBar.h>
 #include <MenuItem.h>
+#include <StatusBar.h>
 #include <Window.h>
 
 #include "KitPrivate.h"
@@ -21,6 +24,10 @@ HeadlessBackend::HeadlessBackend()
 	fQuit(false),
 	fEnded(true)
 {
+	// The status events are asked for: every script written before them
+	// keeps its event stream as it was.
+	const char* statusEvents = getenv("QUILLON_STATUS_EVENTS");
+	fStatusEvents = statusEvents != NULL && strcmp(statusEvents, "1") == 0;
 }
 
 HeadlessBackend::~HeadlessBackend()
@@ -155,13 +162,37 @@ HeadlessBackend::WindowClosed(BWindow* window)
 }
 
 // The window draws on its own after each message; only the drawings the user
-// asked for are reported, one line a string.
+// asked for are reported, one line a string, and not the status bar's: what
+// a status bar shows is reported whenever it changes, as one status line
+// that joins the strings it drew.
 void
 HeadlessBackend::PresentWindow(BWindow* window, const DisplayList& drawn)
 {
+	if (fStatusEvents) {
+		std::string status;
+		bool hasStatusBar = false;
+		for (const DrawnString& item : drawn) {
+			if (dynamic_cast<const BStatusBar*>(item.view) == NULL)
+				continue;
+			hasStatusBar = true;
+			if (item.shape == B_DRAWN_STRING)
+				status += (status.empty() ? "" : " - ") + item.text;
+		}
+		bool changed = false;
+		{
+			std::lock_guard<std::mutex> lock(fLock);
+			changed = hasStatusBar && status != fLastStatus;
+			if (changed)
+				fLastStatus = status;
+		}
+		if (changed)
+			Emit("status\t" + status);
+	}
 	if (KitPrivate::DrawAsker(window) != this)
 		return;
 	for (const DrawnString& string : drawn) {
+		if (string.shape != B_DRAWN_STRING || dynamic_cast<const BStatusBar*>(string.view) != NULL)
+			continue;
 		char position[64];
 		snprintf(position, sizeof(position), "%g\t%g", string.inView.x, string.inView.y);
 		Emit(std::string("text\t") + position + "\t" + string.text);

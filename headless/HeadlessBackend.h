@@ -100,6 +100,9 @@ private:
 	std::vector<BFilePanel*> fPanels;
 	bool fQuit;
 	bool fEnded;
+	// QUILLON_STATUS_EVENTS=1: the status bar's changes are reported.
+	bool fStatusEvents;
+	std::string fLastStatus;  // guarded by fLock
 };
 
 // Reads actions from standard input, one per line, and takes each on the

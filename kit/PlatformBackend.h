@@ -17,16 +17,25 @@
 class BAlert;
 class BApplication;
 class BFilePanel;
+class BView;
 class BWindow;
 
-// One string a window's views drew: where, in the view that drew it and in
-// the window, and in which font.
+// What a view drew: a string, or the outline or the inside of a rectangle.
+enum drawn_shape { B_DRAWN_STRING = 0, B_DRAWN_STROKED_RECT, B_DRAWN_FILLED_RECT };
+
+// One thing a window's views drew. A string: where, in the view that drew it
+// and in the window, and in which font. A rectangle: rect, in the window.
 struct DrawnString {
 	BPoint inView;
 	BPoint inWindow;
 	std::string text;
 	float size;
 	font_kind kind;
+	drawn_shape shape = B_DRAWN_STRING;
+	BRect rect = BRect();
+	// The view that drew it. Only for the backend's PresentWindow, on the
+	// window's thread: a copy kept for later must not use it.
+	const BView* view = NULL;
 };
 typedef std::vector<DrawnString> DisplayList;
 

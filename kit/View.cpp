@@ -119,15 +119,49 @@ BView::DrawString(const char* string, escapement_delta*)
 	if (string == NULL)
 		return;
 	if (fWindow != NULL) {
-		// Where the pen is in the window: each view's frame lies in its parent.
-		BPoint inWindow = fPenLocation;
-		for (BView* view = this; view != NULL; view = view->Parent()) {
-			inWindow.x += view->Frame().left;
-			inWindow.y += view->Frame().top;
-		}
-		fWindow->_AddDrawn({ fPenLocation, inWindow, string, fFont.Size(), fFont.Kind() });
+		DrawnString drawn = { fPenLocation, _InWindow(fPenLocation), string, fFont.Size(),
+			fFont.Kind() };
+		drawn.view = this;
+		fWindow->_AddDrawn(std::move(drawn));
 	}
 	fPenLocation.x += fFont.StringWidth(string);
+}
+
+void
+BView::StrokeRect(BRect rect)
+{
+	_DrawRect(rect, B_DRAWN_STROKED_RECT);
+}
+
+void
+BView::FillRect(BRect rect)
+{
+	_DrawRect(rect, B_DRAWN_FILLED_RECT);
+}
+
+void
+BView::_DrawRect(BRect rect, drawn_shape shape)
+{
+	if (fWindow == NULL || !rect.IsValid())
+		return;
+	BPoint leftTop = _InWindow(rect.LeftTop());
+	DrawnString drawn = { rect.LeftTop(), leftTop, "", fFont.Size(), fFont.Kind() };
+	drawn.shape = shape;
+	drawn.rect = BRect(leftTop.x, leftTop.y, leftTop.x + rect.Width(), leftTop.y + rect.Height());
+	drawn.view = this;
+	fWindow->_AddDrawn(std::move(drawn));
+}
+
+// Where a point of this view lies in the window: each view's frame lies in
+// its parent.
+BPoint
+BView::_InWindow(BPoint point) const
+{
+	for (const BView* view = this; view != NULL; view = view->Parent()) {
+		point.x += view->Frame().left;
+		point.y += view->Frame().top;
+	}
+	return point;
 }
 
 void

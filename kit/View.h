@@ -6,6 +6,7 @@
 
 #include <Font.h>
 #include <InterfaceDefs.h>
+#include <PlatformBackend.h>
 #include <Rect.h>
 
 class BWindow;
@@ -33,6 +34,9 @@ public:
 	void MovePenTo(float x, float y);
 	BPoint PenLocation() const { return fPenLocation; }
 	void DrawString(const char* string, escapement_delta* delta = NULL);
+	// The outline of the rectangle, or all of it filled.
+	void StrokeRect(BRect rect);
+	void FillRect(BRect rect);
 
 	// Asks for the view to be drawn again.
 	void Invalidate();
@@ -57,6 +61,8 @@ protected:
 private:
 	friend class BWindow;
 	void _Attach(BWindow* window);
+	BPoint _InWindow(BPoint point) const;
+	void _DrawRect(BRect rect, drawn_shape shape);
 	void _Detach();
 
 	std::string fName;

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <grp.h>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -170,6 +171,9 @@ run_quillon(const ScratchDir& directory, const std::string& script, const RunOpt
 		dup2(errors[1], STDERR_FILENO);
 		for (int fd : {input[0], input[1], output[0], output[1], errors[0], errors[1]})
 			close(fd);
+		if (options.unprivileged && geteuid() == 0
+			&& (setgroups(0, NULL) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
+			_exit(126);
 		if (chdir(directory.Path().c_str()) != 0)
 			_exit(126);
 		setenv("QUILLON_PLATFORM", "headless", 1);

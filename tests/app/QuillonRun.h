@@ -42,6 +42,8 @@ struct RunOptions {
 	// Sends this signal to the program once it has run this long (0: none).
 	int signalNumber = 0;
 	int signalAfterMilliseconds = 0;
+	// Run by root, the program runs as the user nobody, whom permissions hold.
+	bool unprivileged = false;
 };
 
 struct RunResult {

@@ -2,6 +2,7 @@
 // built binary on the desktop backend, and a user made of real X input
 // (xdotool) and the window manager's close request.
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -17,6 +18,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <png.h>
 
 #include "DroppedPaths.h"
 #include "QuillonRun.h"
@@ -24,6 +26,7 @@
 // Last: the X headers define names such as None and Bool as macros.
 #include <X11/Xlib.h>
 #include <X11/Xatom.h>
+#include <X11/Xutil.h>
 
 namespace {
 
@@ -445,6 +448,120 @@ TEST(DesktopWindow, PortAlertQuitEndsTheProgram)
 	run.Focus(alert);
 	Xdotool("key Return");
 	EXPECT_EQ(run.WaitExit(), 0);
+}
+
+// The status bar below the twenty lines, as the window shows it: the pixels
+// of its text line, whether the right end of that line holds text (the
+// trailing text, of which the end of a job and the wait for a pipe have
+// none), and how many pixels of the bar's middle row are filled. The whole
+// window is kept as RGB rows for a screenshot.
+struct StatusView {
+	std::vector<unsigned char> text;
+	bool trailing = false;
+	int filled = 0;
+	std::vector<unsigned char> window;
+	int width = 0, height = 0;
+};
+
+StatusView
+ReadStatus(const std::string& window)
+{
+	const int kLeft = 13, kRight = 555, kBarRow = 547, kTextTop = 524, kTextBottom = 539, kTrailing = 440;
+	StatusView view;
+	Display* display = XOpenDisplay(gDisplay.c_str());
+	XWindowAttributes attributes;
+	XGetWindowAttributes(display, std::stoul(window), &attributes);
+	XImage* image = XGetImage(display, std::stoul(window), 0, 0, static_cast<unsigned>(attributes.width),
+		static_cast<unsigned>(attributes.height), AllPlanes, ZPixmap);
+	for (int y = 0; image != NULL && y < image->height; y++) {
+		for (int x = 0; x < image->width; x++) {
+			unsigned long pixel = XGetPixel(image, x, y);
+			unsigned char rgb[3] = { static_cast<unsigned char>((pixel & image->red_mask) >> 16),
+				static_cast<unsigned char>((pixel & image->green_mask) >> 8),
+				static_cast<unsigned char>(pixel & image->blue_mask) };
+			view.window.insert(view.window.end(), rgb, rgb + 3);
+			if (x < kLeft || x > kRight)
+				continue;
+			if (y >= kTextTop && y <= kTextBottom) {
+				view.text.push_back(rgb[0]);
+				view.trailing = view.trailing || (x >= kTrailing && rgb[0] < 100);
+			}
+			view.filled += y == kBarRow && rgb[2] > 200 && rgb[0] < 100;
+		}
+	}
+	if (image != NULL) {
+		view.width = image->width;
+		view.height = image->height;
+		XDestroyImage(image);
+	}
+	XCloseDisplay(display);
+	return view;
+}
+
+// The status bar shows the port while idle, moves as a slow printer (a named
+// pipe read a piece at a time) takes the job, says so when the printer stops
+// reading for a while, and ends full with the job's summary; a screenshot of
+// the bar waiting is kept in the build folder.
+TEST(DesktopWindow, StatusBarFollowsAJobToASlowPrinter)
+{
+	ScratchDir directory;
+	std::string text;
+	for (int line = 0; text.size() < 1200000; line++)
+		text += "line " + std::to_string(line) + " of a listing for a printer that takes its time\n";
+	directory.Write("listing.txt", text);
+	std::string printer = directory / "printer";
+	ASSERT_EQ(mkfifo(printer.c_str(), 0600), 0);
+	int fd = open(printer.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+	DesktopRun run(directory, { { "QUILLON_PARALLEL1", printer } });
+	std::string window = run.MainWindow();
+	ASSERT_FALSE(window.empty());
+	StatusView idle;
+	EXPECT_TRUE(Eventually([&] { return (idle = ReadStatus(window)).trailing; })) << "no idle status";
+	EXPECT_EQ(idle.filled, 0);
+	ASSERT_TRUE(run.PrintThroughPanel("listing.txt"));
+
+	// The printer takes 16 KB every 50 ms while reading, until the job closes
+	// the pipe.
+	std::atomic<bool> reading{ true };
+	std::thread reader([&] {
+		char buffer[16384];
+		ssize_t count = -1, total = 0;
+		// A pipe says 0 before its writer comes as well as after it leaves.
+		while (count != 0 || total == 0) {
+			std::this_thread::sleep_for(milliseconds(50));
+			count = reading ? read(fd, buffer, sizeof(buffer)) : -1;
+			total += std::max<ssize_t>(count, 0);
+		}
+	});
+	StatusView moving;
+	EXPECT_TRUE(Eventually([&] { return (moving = ReadStatus(window)).filled > 0 && moving.trailing; }))
+		<< "the bar did not move";
+	EXPECT_TRUE(Eventually([&] { return ReadStatus(window).filled > moving.filled; }))
+		<< "the bar stood still while the printer read";
+
+	// The printer pauses: the words change, the bar stands.
+	reading = false;
+	std::this_thread::sleep_for(milliseconds(300));
+	int pausedAt = ReadStatus(window).filled;
+	StatusView waiting;
+	EXPECT_TRUE(Eventually([&] { return !(waiting = ReadStatus(window)).trailing && waiting.filled == pausedAt; }))
+		<< "no word of the waiting";
+	png_image image = {};
+	image.version = PNG_IMAGE_VERSION;
+	image.width = static_cast<png_uint_32>(waiting.width);
+	image.height = static_cast<png_uint_32>(waiting.height);
+	image.format = PNG_FORMAT_RGB;
+	EXPECT_NE(png_image_write_to_file(&image, QUILLON_SCREENSHOTS "/status-bar-waiting.png", 0,
+				  waiting.window.data(), 0, NULL), 0);
+
+	reading = true;
+	reader.join();
+	close(fd);
+	EXPECT_TRUE(Eventually([&] {
+		StatusView end = ReadStatus(window);
+		return end.filled > 540 && !end.trailing && end.text != waiting.text;
+	})) << "no end summary";
+	EXPECT_EQ(run.QuitByShortcut(window), 0);
 }
 
 TEST(DroppedFiles, UriListsBecomePaths)

@@ -1,5 +1,7 @@
 #include "JobHarness.h"
 
+#include <PrinterPorts.h>
+
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -548,8 +550,11 @@ UnopenedAlert(const std::string& name)
 AlertRecord
 LostOutputAlert(const std::string& path, int error)
 {
+	// A port of the Printers menu is named with where it really leads.
+	std::string target = printer_port_target(path.c_str());
+	std::string port = target == path ? path : path + " (" + target + ")";
 	return AlertRecord{ "Printer Alert",
-		"Printing to " + path + " failed: " + strerror(error) + ". Part of the output was lost.",
+		"Printing to " + port + " failed: " + strerror(error) + ". Part of the output was lost.",
 		{ "OK" } };
 }
 
