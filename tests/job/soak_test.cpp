@@ -119,7 +119,7 @@ TEST_F(Soak, ThousandJobsLeaveNothingOpenAndTheLastPrintsWhole)
 		}
 	}
 	WaitForWindow();
-	RestoreStore(start);
+	WithStore([&] { RestoreStore(start); });
 	RunJob({ good });
 	printf("job 1000: %ld kB resident, %d descriptors open\n", ResidentKilobytes(),
 		OpenDescriptors());
