@@ -6,6 +6,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <cstring>
 #include <ctime>
 #include <memory>
 #include <mutex>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <poll.h>
 #include <sys/mman.h>
 #include <sys/eventfd.h>
@@ -33,6 +35,7 @@ struct PortStream {
 	std::atomic<bool> abandoned{false};
 	int firstError = 0;       // the first failed write, reported again by the close
 	std::unique_ptr<char[]> buffer;
+	std::unique_ptr<class WriteBehind> behind;  // a plain file's writes
 
 	// For port_stream_wait. Only the writing thread stores waitingSince;
 	// the rest is set before the stream is watched and left alone after.
@@ -199,11 +202,11 @@ WriteSome(PortStream& stream, const char* bytes, size_t size, bool* marked)
 }
 
 // Writes all of the bytes or fails: a short write is followed by the rest, a
-// signal's interruption is retried, a full printer is waited for.
-ssize_t
-WritePort(void* cookie, const char* bytes, size_t size)
+// signal's interruption is retried, a full printer is waited for. Returns
+// how many went, with errno set when that is not all of them.
+size_t
+WriteAll(PortStream& stream, const char* bytes, size_t size)
 {
-	PortStream& stream = *static_cast<PortStream*>(cookie);
 	size_t done = 0;
 	bool marked = false;
 	while (done < size) {
@@ -234,6 +237,142 @@ WritePort(void* cookie, const char* bytes, size_t size)
 		break;
 	}
 	ClearWaiting(stream, &marked);
+	if (done < size && errno == 0)
+		errno = EIO;
+	return done;
+}
+
+// A plain file is written on a thread of its own, so that the system's part
+// of each write, copying the bytes into the file's pages, runs on a second
+// processor beside the job's pass over the lines after them. The stream's
+// writes are gathered into large blocks, which go out whole and in order;
+// the first failure ends the file there, with nothing written after the gap,
+// and the next write handed over or the close tells it.
+class WriteBehind {
+public:
+	explicit WriteBehind(PortStream& stream)
+		:
+		fStream(stream)
+	{
+	}
+
+	~WriteBehind() { Finish(); }
+
+	// Takes the bytes; false, with errno set, once an earlier block failed.
+	bool Queue(const char* bytes, size_t size)
+	{
+		while (size > 0) {
+			if (fFilling == nullptr && !_TakeFreeBlock())
+				return false;
+			size_t piece = std::min(size, kBlockSize - fFilling->size);
+			memcpy(fFilling->bytes.get() + fFilling->size, bytes, piece);
+			fFilling->size += piece;
+			bytes += piece;
+			size -= piece;
+			if (fFilling->size == kBlockSize)
+				_HandOver();
+		}
+		return true;
+	}
+
+	// Waits until every byte is written; the first failure's errno, or 0.
+	int Finish()
+	{
+		if (fFilling != nullptr && fFilling->size > 0)
+			_HandOver();
+		std::unique_lock<std::mutex> lock(fLock);
+		fFinishing = true;
+		fChanged.notify_all();
+		lock.unlock();
+		if (fThread.joinable())
+			fThread.join();
+		return fError;
+	}
+
+private:
+	struct Block {
+		std::unique_ptr<char[]> bytes;
+		size_t size = 0;
+	};
+
+	// A free block is the caller's alone until it is handed over.
+	bool _TakeFreeBlock()
+	{
+		std::unique_lock<std::mutex> lock(fLock);
+		fChanged.wait(lock, [this] { return fCount < kBlocks || fError != 0; });
+		if (fError != 0) {
+			errno = fError;
+			return false;
+		}
+		if (!fThread.joinable())
+			fThread = std::thread(&WriteBehind::_Run, this);
+		fFilling = &fBlocks[(fFirst + fCount) % kBlocks];
+		if (fFilling->bytes == nullptr) {
+			fFilling->bytes.reset(new char[kBlockSize]);
+			make_resident(fFilling->bytes.get(), kBlockSize);
+		}
+		fFilling->size = 0;
+		return true;
+	}
+
+	void _HandOver()
+	{
+		std::lock_guard<std::mutex> lock(fLock);
+		fFilling = nullptr;
+		fCount++;
+		fChanged.notify_all();
+	}
+
+	void _Run()
+	{
+		pthread_setname_np(pthread_self(), "quillon-write");
+		std::unique_lock<std::mutex> lock(fLock);
+		for (;;) {
+			fChanged.wait(lock, [this] { return fCount > 0 || fFinishing; });
+			if (fCount == 0)
+				return;
+			Block& block = fBlocks[fFirst];
+			bool failed = fError != 0;
+			lock.unlock();
+			int error = 0;
+			if (!failed && WriteAll(fStream, block.bytes.get(), block.size) < block.size)
+				error = errno;
+			lock.lock();
+			if (error != 0 && fError == 0)
+				fError = error;
+			fFirst = (fFirst + 1) % kBlocks;
+			fCount--;
+			fChanged.notify_all();
+		}
+	}
+
+	// Four blocks of 256 KB: fewer hand-overs, each of which may wake the
+	// writer, and room for the job to run ahead while a write takes long.
+	static const size_t kBlockSize = 256 * 1024;
+	static const int kBlocks = 4;
+
+	PortStream& fStream;
+	std::mutex fLock;
+	std::condition_variable fChanged;
+	Block fBlocks[kBlocks];
+	Block* fFilling = nullptr;  // the writer's, not yet handed over
+	int fFirst = 0;   // the oldest block handed over and not yet written
+	int fCount = 0;   // blocks handed over and not yet written
+	bool fFinishing = false;
+	int fError = 0;
+	std::thread fThread;
+};
+
+ssize_t
+WritePort(void* cookie, const char* bytes, size_t size)
+{
+	PortStream& stream = *static_cast<PortStream*>(cookie);
+	errno = 0;
+	size_t done;
+	if (stream.behind != nullptr)
+		done = stream.behind->Queue(bytes, size) ? size : 0;
+	else
+		done = WriteAll(stream, bytes, size);
 	if (done == size)
 		return static_cast<ssize_t>(size);
 	if (stream.firstError == 0)
@@ -257,6 +396,11 @@ ClosePort(void* cookie)
 		// lock, so it never asks a number that may belong to another file.
 		if (stream->statusDescriptor >= 0)
 			close(stream->statusDescriptor);
+	}
+	if (stream->behind != nullptr) {
+		int behind = stream->behind->Finish();
+		if (stream->firstError == 0)
+			stream->firstError = behind;
 	}
 	int error = stream->firstError;
 	if (close(stream->descriptor) != 0 && error == 0 && errno != EINTR)
@@ -312,6 +456,8 @@ open_port_stream(int descriptor, const std::string& peer)
 		stream->buffer.reset(new char[kPortStreamBuffer]);
 		make_resident(stream->buffer.get(), kPortStreamBuffer);
 	}
+	if (stream->plainFile)
+		stream->behind = std::make_unique<WriteBehind>(*stream);
 	stream->marksWaits = !stream->plainFile;
 	stream->peer = peer;
 	// A printer device tells why it waits through an ioctl; a network

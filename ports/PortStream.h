@@ -11,7 +11,10 @@
 
 // How much the stream gathers before it writes, for files, pipes, network
 // printers and devices other than terminals. A terminal (a serial printer)
-// gets every fwrite as it comes, so it is fed in whole lines.
+// gets every fwrite as it comes, so it is fed in whole lines. A plain file's
+// gathered bytes go on to a thread of the stream's own, which writes them in
+// blocks of 256 KB while the job goes on; a write that fails there is told
+// by the next one handed over, or by the close.
 const size_t kPortStreamBuffer = 64 * 1024;
 
 // Makes a stream of the open descriptor, which it owns from now on: fclose

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <pthread.h>
 #include <set>
 #include <string>
 #include <thread>
@@ -36,15 +37,27 @@ struct Fault {
 	Call call = kWrite;
 	int at = 0;     // the call that fails, counted from 1 while armed
 	int error = 0;
-	int counts[kCallCount] = {};
+	std::atomic<int> counts[kCallCount] = {};
 };
 Fault sFault;
 
-// Counts a call of the armed thread; true when this is the one to fail.
+// Whether the call is the job's: made on its thread, or on the thread that
+// writes a plain file's blocks for it.
+bool
+JobsCall()
+{
+	if (std::this_thread::get_id() == sFault.thread)
+		return true;
+	char name[16] = "";
+	pthread_getname_np(pthread_self(), name, sizeof(name));
+	return strcmp(name, "quillon-write") == 0;
+}
+
+// Counts a call of the job; true when this is the one to fail.
 bool
 Hit(Call call)
 {
-	if (!sFault.armed.load() || std::this_thread::get_id() != sFault.thread)
+	if (!sFault.armed.load() || !JobsCall())
 		return false;
 	return ++sFault.counts[call] == sFault.at && call == sFault.call;
 }
@@ -124,9 +137,10 @@ protected:
 		PrinterPortOpener = OpenRealPort;
 		fOutput = fDirectory.PathOf("out");
 		WithStore([this] { PrinterPath = fOutput.c_str(); });
-		// Big enough for several writes of the output stream.
+		// Big enough for several writes to the file (blocks of 256 KB), and
+		// read whole, with one read.
 		std::string large;
-		for (int line = 0; large.size() < 5 * kPortStreamBuffer; line++)
+		for (int line = 0; large.size() < 14 * kPortStreamBuffer; line++)
 			large += "line " + std::to_string(line) + "\tof the first file\n";
 		fFiles = { fDirectory.Write("first", large), fDirectory.Write("second", "second\n") };
 	}
