@@ -35,7 +35,8 @@ struct PortStream {
 	std::atomic<bool> abandoned{false};
 	int firstError = 0;       // the first failed write, reported again by the close
 	std::unique_ptr<char[]> buffer;
-	std::unique_ptr<class WriteBehind> behind;  // a plain file's writes
+	std::unique_ptr<class WriteBehind> behind;  // a plain file's writes, past the first
+	size_t writtenAtOnce = 0;
 
 	// For port_stream_wait. Only the writing thread stores waitingSince;
 	// the rest is set before the stream is watched and left alone after.
@@ -242,12 +243,13 @@ WriteAll(PortStream& stream, const char* bytes, size_t size)
 	return done;
 }
 
-// A plain file is written on a thread of its own, so that the system's part
-// of each write, copying the bytes into the file's pages, runs on a second
-// processor beside the job's pass over the lines after them. The stream's
-// writes are gathered into large blocks, which go out whole and in order;
-// the first failure ends the file there, with nothing written after the gap,
-// and the next write handed over or the close tells it.
+// A plain file, past its first megabytes, is written on a thread of its own,
+// so that the system's part of each write, copying the bytes into the file's
+// pages, runs on a second processor beside the job's pass over the lines
+// after them. The stream's writes are gathered into large blocks, which go
+// out whole and in order; the first failure ends the file there, with
+// nothing written after the gap, and the next write handed over or the close
+// tells it.
 class WriteBehind {
 public:
 	explicit WriteBehind(PortStream& stream)
@@ -368,11 +370,18 @@ WritePort(void* cookie, const char* bytes, size_t size)
 {
 	PortStream& stream = *static_cast<PortStream*>(cookie);
 	errno = 0;
+	// The first megabytes of a plain file are written at once: a short job
+	// would spend more on starting the thread than the thread saves it.
+	const size_t kWrittenAtOnce = 2 * 1024 * 1024;
+	if (stream.plainFile && stream.behind == nullptr && stream.writtenAtOnce >= kWrittenAtOnce)
+		stream.behind = std::make_unique<WriteBehind>(stream);
 	size_t done;
-	if (stream.behind != nullptr)
+	if (stream.behind != nullptr) {
 		done = stream.behind->Queue(bytes, size) ? size : 0;
-	else
+	} else {
 		done = WriteAll(stream, bytes, size);
+		stream.writtenAtOnce += done;
+	}
 	if (done == size)
 		return static_cast<ssize_t>(size);
 	if (stream.firstError == 0)
@@ -456,8 +465,6 @@ open_port_stream(int descriptor, const std::string& peer)
 		stream->buffer.reset(new char[kPortStreamBuffer]);
 		make_resident(stream->buffer.get(), kPortStreamBuffer);
 	}
-	if (stream->plainFile)
-		stream->behind = std::make_unique<WriteBehind>(*stream);
 	stream->marksWaits = !stream->plainFile;
 	stream->peer = peer;
 	// A printer device tells why it waits through an ioctl; a network

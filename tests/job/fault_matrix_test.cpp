@@ -137,10 +137,10 @@ protected:
 		PrinterPortOpener = OpenRealPort;
 		fOutput = fDirectory.PathOf("out");
 		WithStore([this] { PrinterPath = fOutput.c_str(); });
-		// Big enough for several writes to the file (blocks of 256 KB), and
-		// read whole, with one read.
+		// Big enough that its last writes go through the writer thread, past
+		// the first 2 MB of the file, which are written at once.
 		std::string large;
-		for (int line = 0; large.size() < 14 * kPortStreamBuffer; line++)
+		for (int line = 0; large.size() < 40 * kPortStreamBuffer; line++)
 			large += "line " + std::to_string(line) + "\tof the first file\n";
 		fFiles = { fDirectory.Write("first", large), fDirectory.Write("second", "second\n") };
 	}
@@ -186,7 +186,7 @@ TEST_F(FaultMatrix, EveryFailureIsRetriedOrToldAndTheNextJobPrintsWhole)
 
 	for (const Case& test : cases) {
 		int count = calls[test.call];
-		for (int at : std::set<int>{ 1, (count + 1) / 2, count }) {
+		for (int at : std::set<int>{ 1, (count + 1) / 2, std::max(count - 1, 1), count }) {
 			std::string name = std::string(kCallNames[test.call]) + " "
 				+ (test.error == kShortWrite ? "short" : strerrorname_np(test.error)) + " at "
 				+ std::to_string(at) + " of " + std::to_string(count);
