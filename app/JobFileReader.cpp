@@ -28,13 +28,7 @@ JobFileReader::Open(const entry_ref& ref)
 	return true;
 }
 
-// A file that fits in FileBuffer is read whole, with one read. One that does
-// not is streamed through the start of the buffer in pieces of a ninth of it:
-// a piece then stays in the processor's cache from the read to the write, the
-// rest of the buffer is never touched, and the pieces still meet wherever
-// pieces of the whole buffer would.
-const size_t kStreamedPiece = kFileBufferSize / 9;
-static_assert(kFileBufferSize % 9 == 0);
+static_assert(kFileBufferSize % JobFileReader::kStreamedPiece == 0);
 
 // Reads the next piece, to the end of the file: the size is only a hint (a
 // pipe or a file in /proc says 0).
@@ -60,41 +54,71 @@ JobFileReader::ReadPiece()
 	};
 	if (fConverting)
 		return fCharacterSet.ReadPiece(readRaw, &fMoreToRead);
+	if (fStreamed) {
+		if (!fAheadStarted) {
+			fAhead.Start(readRaw);
+			fAheadStarted = true;
+		}
+		ssize_t read;
+		fPiece = fAhead.Next(&read);
+		fMoreToRead = read > 0;
+		return read > 0 ? static_cast<int32_t>(read) : 0;
+	}
 	// A read cut short by a failure gives what came before it; the next
 	// one tells whether the failure lasts. Only the end of the file, or a
 	// failure with nothing read, ends the file.
-	size_t count = fStreamed ? kStreamedPiece : kFileBufferSize;
-	// The part of the buffer this read is expected to fill is made resident
-	// at once, the first time it is needed.
-	static size_t sResident = 0;
+	size_t count = kFileBufferSize;
 	size_t expected = std::min(count, fSizeHint);
-	if (expected > sResident) {
-		make_resident(FileBuffer + sResident, expected - sResident);
-		sResident = expected;
-	}
+	MakeResident(expected);
 	ssize_t read = readRaw(FileBuffer, count);
 	fMoreToRead = read > 0;
 	return read > 0 ? static_cast<int32_t>(read) : 0;
 }
 
-file_piece_reader
+file_piece_source
 JobFileReader::ReadFirstPiece()
 {
 	off_t size = 0;
 	if (FileObject.GetSize(&size) != B_OK || size < 0)
 		size = 0;
 	fSizeHint = static_cast<size_t>(size);
-	fStreamed = size > kFileBufferSize;
+	// Pieces read ahead go round the whole buffer; a converted file is
+	// read by the conversion, a piece at a time.
+	fStreamed = size > kFileBufferSize && !fConverting;
+	fAheadStarted = false;
+	if (fStreamed)
+		MakeResident(kFileBufferSize);
 	fMoreToRead = true;
+	fPiece = FileBuffer;
 	FileLenght = ReadPiece();
 	if (!fMoreToRead)
 		return nullptr;
-	return [this]() { return ReadPiece(); };
+	return [this]() {
+		int32_t length = ReadPiece();
+		return file_piece{fPiece, length};
+	};
+}
+
+// The part of the buffer reads are expected to fill is made resident at once,
+// the first time it is needed.
+void
+JobFileReader::MakeResident(size_t size)
+{
+	static size_t sResident = 0;
+	if (size > sResident) {
+		make_resident(FileBuffer + sResident, size - sResident);
+		sResident = size;
+	}
 }
 
 std::string
 JobFileReader::EndFile(const std::string& name)
 {
+	// No read of this file may still be under way when the next is opened.
+	if (fAheadStarted) {
+		fAhead.Stop();
+		fAheadStarted = false;
+	}
 	if (fConverting)
 		fCharacterSet.EndFile(name);
 	return fReadError != fReadErrorBefore ? name : std::string();

@@ -1,7 +1,7 @@
 // How a print job reads its files: each whole when it fits in FileBuffer,
-// else in pieces as the text page printer goes on (pieces of a ninth of the
-// buffer, which stay in the processor's cache), converted to the
-// printer's character set when one is chosen. The job owns one.
+// else in pieces read ahead on a thread of their own while the text page
+// printer goes on, converted to the printer's character set when one is
+// chosen. The job owns one.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +10,8 @@
 #include <Entry.h>
 
 #include "JobCharacterSet.h"
+#include "PrintJob.h"
+#include "ReadAhead.h"
 #include "TextPagePrinter.h"
 
 class JobFileReader {
@@ -23,7 +25,7 @@ public:
 	// Reads the first piece of the open file into FileBuffer and FileLenght:
 	// the whole file when it fits. Returns the reader of the rest, or null
 	// when nothing is left.
-	file_piece_reader ReadFirstPiece();
+	file_piece_source ReadFirstPiece();
 	// After each file: the name a failed read of it is told by, or "".
 	std::string EndFile(const std::string& name);
 
@@ -32,8 +34,16 @@ public:
 	// What the job could not print as it was, for one alert; "" when nothing.
 	std::string CharacterSetReport() const { return fCharacterSet.Report(); }
 
+	// A file that fits in FileBuffer is read whole, with one read. One that
+	// does not is read ahead in pieces of a ninth of the buffer, nine going
+	// round it: a piece then stays in the processor's cache from the read to
+	// the write, and the pieces still meet wherever pieces of the whole
+	// buffer would.
+	static const size_t kStreamedPiece = kFileBufferSize / 9;
+
 private:
 	int32_t ReadPiece();
+	void MakeResident(size_t size);
 
 	// Whether the current file may have more to read after the piece in
 	// FileBuffer, and the first read that failed in this job.
@@ -44,4 +54,7 @@ private:
 	int fReadErrorBefore = 0;
 	JobCharacterSet fCharacterSet;
 	bool fConverting = false;
+	ReadAhead fAhead{FileBuffer, kFileBufferSize, kStreamedPiece};
+	bool fAheadStarted = false;
+	const char* fPiece = FileBuffer;  // where the piece read last lies
 };

@@ -32,6 +32,12 @@ TruncatedProduct(float a, float b)
 print_body
 StartPrinting(const file_piece_reader& nextPiece)
 {
+	return StartPrinting(PiecesAtBufferStart(nextPiece));
+}
+
+print_body
+StartPrinting(const file_piece_source& nextPiece)
+{
 	// The preamble codes, the geometry and the page settings are copied under
 	// the store's lock in one go, so the file never sees half of a command
 	// given meanwhile.

@@ -31,3 +31,4 @@ enum print_body {
 // Set-up and body of the file in FileBuffer, the rest of it read by
 // nextPiece; the output must be open.
 print_body StartPrinting(const file_piece_reader& nextPiece = nullptr);
+print_body StartPrinting(const file_piece_source& nextPiece);

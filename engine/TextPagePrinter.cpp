@@ -320,7 +320,13 @@ TabRun(const char* bytes, int32_t count)
 // at full speed after the library's own AVX copies where they stall on the
 // older form (a third of the speed was lost so on one of two processors of
 // the same machine).
-__attribute__((target_clones("avx2", "default"))) static void
+#if defined(__x86_64__) && !defined(QUILLON_ONE_SCAN_FORM)
+#define SCAN_FORMS __attribute__((target_clones("avx2", "default")))
+#else
+#define SCAN_FORMS
+#endif
+
+SCAN_FORMS static void
 PassOverPiece(const char* bytes, int32_t count)
 {
 	filter_mode mode = sPage.mode;
@@ -363,8 +369,22 @@ PassOverPiece(const char* bytes, int32_t count)
 // Each piece is passed over with the port held, and released for the read of
 // the next: a read may wait (on a pipe), and Quit must then be able to close
 // the output itself.
+file_piece_source
+PiecesAtBufferStart(const file_piece_reader& nextPiece)
+{
+	if (!nextPiece)
+		return nullptr;
+	return [nextPiece]() { return file_piece{FileBuffer, nextPiece()}; };
+}
+
 void
 PrintTextPages(const file_piece_reader& nextPiece)
+{
+	PrintTextPages(PiecesAtBufferStart(nextPiece));
+}
+
+void
+PrintTextPages(const file_piece_source& nextPiece)
 {
 	sPieceStart = 0;
 	gJobProgress.filePassed.store(0, std::memory_order_relaxed);
@@ -378,12 +398,12 @@ PrintTextPages(const file_piece_reader& nextPiece)
 		while (nextPiece) {
 			sPieceStart += FileLenght;
 			gJobProgress.filePassed.store(sPieceStart, std::memory_order_relaxed);
-			int32_t length = nextPiece();
-			if (length <= 0)
+			file_piece piece = nextPiece();
+			if (piece.length <= 0)
 				break;
-			FileLenght = length;
+			FileLenght = piece.length;
 			PrinterPortHold hold;
-			PassOverPiece(FileBuffer, FileLenght);
+			PassOverPiece(piece.bytes, FileLenght);
 		}
 		if (!nextPiece) {
 			sPieceStart += FileLenght;

@@ -18,9 +18,21 @@ void StartNewTextPage();
 // file had fitted.
 typedef std::function<int32_t()> file_piece_reader;
 
+// A reader that reads ahead keeps several pieces in FileBuffer at once, each
+// where it was read, and tells where the next one lies.
+struct file_piece {
+	const char* bytes;
+	int32_t length;  // 0 at the end of the file
+};
+typedef std::function<file_piece()> file_piece_source;
+// The source of a reader that puts each piece at the start of FileBuffer;
+// none for none.
+file_piece_source PiecesAtBufferStart(const file_piece_reader& nextPiece);
+
 // Prints FileBuffer[0 .. FileLenght - 1], then the pieces nextPiece reads,
 // and the page-eject code.
 void PrintTextPages(const file_piece_reader& nextPiece = nullptr);
+void PrintTextPages(const file_piece_source& nextPiece);
 
 // Copies the settings the pages of the next file are printed with; the caller
 // holds gStoreLock. The print job takes them together with the file's preamble,

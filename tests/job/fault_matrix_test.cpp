@@ -41,8 +41,8 @@ struct Fault {
 };
 Fault sFault;
 
-// Whether the call is the job's: made on its thread, or on the thread that
-// writes a plain file's blocks for it.
+// Whether the call is the job's: made on its thread, or on the threads that
+// read a large file ahead and write a plain file's blocks for it.
 bool
 JobsCall()
 {
@@ -50,7 +50,7 @@ JobsCall()
 		return true;
 	char name[16] = "";
 	pthread_getname_np(pthread_self(), name, sizeof(name));
-	return strcmp(name, "quillon-write") == 0;
+	return strcmp(name, "quillon-write") == 0 || strcmp(name, "quillon-read") == 0;
 }
 
 // Counts a call of the job; true when this is the one to fail.
