@@ -28,7 +28,8 @@ JobFileReader::Open(const entry_ref& ref)
 	return true;
 }
 
-static_assert(kFileBufferSize % JobFileReader::kStreamedPiece == 0);
+static_assert(kFileBufferSize % JobFileReader::kStreamedPiece == 0
+	&& kFileBufferSize / JobFileReader::kStreamedPiece >= 2);
 
 // Reads the next piece, to the end of the file: the size is only a hint (a
 // pipe or a file in /proc says 0).

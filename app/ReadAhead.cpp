@@ -1,9 +1,12 @@
 #include "ReadAhead.h"
 
+#include <algorithm>
+
 #include <pthread.h>
 
-// A reader that finds every slot in use waits until this many more are free,
-// so that it is woken once for several pieces, not once for each.
+// A reader that finds every slot in use waits until this many are free (at
+// most all but the job's), so that it is woken once for several pieces, not
+// once for each.
 static const int64_t kSlotsFreedAtOnce = 3;
 
 ReadAhead::ReadAhead(char* buffer, size_t bufferSize, size_t pieceSize)
@@ -50,8 +53,10 @@ ReadAhead::Next(ssize_t* result)
 	int64_t slot = piece % fSlots;
 	*result = fResults[slot];
 	fPiecesTaken = piece + 1;
-	if (fPiecesTaken == fReaderWaitsFor)
+	if (fReaderWaitsFor > 0 && fPiecesTaken >= fReaderWaitsFor) {
+		fReaderWaitsFor = 0;
 		fChanged.notify_all();
+	}
 	return fBuffer + static_cast<size_t>(slot) * fPieceSize;
 }
 
@@ -74,9 +79,11 @@ ReadAhead::_Run()
 		fChanged.wait(lock, [this] {
 			if (fQuitting || !fReading || fEnded)
 				return fQuitting;
-			if (fPiecesTaken >= fPiecesRead - fSlots + 2)
+			int64_t free = fPiecesTaken - (fPiecesRead - fSlots + 1);
+			if (free > 0)
 				return true;
-			fReaderWaitsFor = fPiecesRead - fSlots + 2 + kSlotsFreedAtOnce - 1;
+			fReaderWaitsFor = fPiecesTaken - free
+				+ std::min(kSlotsFreedAtOnce, fSlots - 1);
 			return false;
 		});
 		if (fQuitting)

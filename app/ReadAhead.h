@@ -19,7 +19,8 @@ class ReadAhead {
 public:
 	typedef std::function<ssize_t(char*, size_t)> piece_read;
 
-	// Pieces of this size, as many as the buffer holds, go round it.
+	// Pieces of this size, as many as the buffer holds (two at least: the
+	// job prints one while the next is read), go round it.
 	ReadAhead(char* buffer, size_t bufferSize, size_t pieceSize);
 	~ReadAhead();
 
@@ -50,5 +51,6 @@ private:
 	bool fQuitting = false;
 	int64_t fPiecesRead = 0;
 	int64_t fPiecesTaken = 0;  // handed to the job
-	int64_t fReaderWaitsFor = 0;  // pieces taken that free the slots it waits for
+	int64_t fReaderWaitsFor = 0;  // pieces taken that free the slots the
+	                              // reader waits for; 0 while it does not
 };
