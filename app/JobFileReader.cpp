@@ -55,24 +55,28 @@ JobFileReader::ReadPiece()
 	};
 	if (fConverting)
 		return fCharacterSet.ReadPiece(readRaw, &fMoreToRead);
-	if (fStreamed) {
-		if (!fAheadStarted) {
-			fAhead.Start(readRaw);
-			fAheadStarted = true;
-		}
-		ssize_t read;
-		fPiece = fAhead.Next(&read);
-		fMoreToRead = read > 0;
-		return read > 0 ? static_cast<int32_t>(read) : 0;
-	}
 	// A read cut short by a failure gives what came before it; the next
 	// one tells whether the failure lasts. Only the end of the file, or a
 	// failure with nothing read, ends the file.
-	size_t count = kFileBufferSize;
-	size_t expected = std::min(count, fSizeHint);
-	MakeResident(expected);
-	ssize_t read = readRaw(FileBuffer, count);
+	ssize_t read;
+	if (fStreamed && fStreamedSoFar >= kReadAheadFrom) {
+		// The piece just printed is done with: the first read ahead may
+		// go to the start of the buffer, where it lay.
+		if (!fAheadStarted) {
+			MakeResident(kFileBufferSize);
+			fAhead.Start(readRaw);
+			fAheadStarted = true;
+		}
+		fPiece = fAhead.Next(&read);
+	} else {
+		size_t count = fStreamed ? kStreamedPiece : kFileBufferSize;
+		MakeResident(std::min(count, fSizeHint));
+		read = readRaw(FileBuffer, count);
+		fPiece = FileBuffer;
+	}
 	fMoreToRead = read > 0;
+	if (read > 0)
+		fStreamedSoFar += static_cast<size_t>(read);
 	return read > 0 ? static_cast<int32_t>(read) : 0;
 }
 
@@ -86,11 +90,8 @@ JobFileReader::ReadFirstPiece()
 	// Pieces read ahead go round the whole buffer; a converted file is
 	// read by the conversion, a piece at a time.
 	fStreamed = size > kFileBufferSize && !fConverting;
-	fAheadStarted = false;
-	if (fStreamed)
-		MakeResident(kFileBufferSize);
+	fStreamedSoFar = 0;
 	fMoreToRead = true;
-	fPiece = FileBuffer;
 	FileLenght = ReadPiece();
 	if (!fMoreToRead)
 		return nullptr;

@@ -35,11 +35,14 @@ public:
 	std::string CharacterSetReport() const { return fCharacterSet.Report(); }
 
 	// A file that fits in FileBuffer is read whole, with one read. One that
-	// does not is read ahead in pieces of a ninth of the buffer, nine going
-	// round it: a piece then stays in the processor's cache from the read to
-	// the write, and the pieces still meet wherever pieces of the whole
-	// buffer would.
+	// does not is read in pieces of a ninth of the buffer: a piece then
+	// stays in the processor's cache from the read to the write, and the
+	// pieces still meet wherever pieces of the whole buffer would. Past its
+	// first 2 MB it is read ahead, nine pieces going round the buffer; a
+	// file not much larger than the buffer is over before a thread would
+	// pay for itself.
 	static const size_t kStreamedPiece = kFileBufferSize / 9;
+	static const size_t kReadAheadFrom = 2 * 1000 * 1000;
 
 private:
 	int32_t ReadPiece();
@@ -56,5 +59,6 @@ private:
 	bool fConverting = false;
 	ReadAhead fAhead{FileBuffer, kFileBufferSize, kStreamedPiece};
 	bool fAheadStarted = false;
+	size_t fStreamedSoFar = 0;  // bytes of the file read so far
 	const char* fPiece = FileBuffer;  // where the piece read last lies
 };
