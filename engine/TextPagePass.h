@@ -1,0 +1,307 @@
+// The text page printer's pass over a piece of a file, shared by the two
+// files it is built in: the printer itself, and the form of the pass built
+// for processors with AVX2, which the printer chooses at start-up. Everything
+// here is the printer's own; nothing outside the engine includes it.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+#if defined(QUILLON_SCAN_AVX2)
+#include <immintrin.h>
+#elif defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "JobProgress.h"
+#include "LineBuffer.h"
+#include "PrintJob.h"
+
+// The full filter with a printer character set keeps the set's upper half as
+// well: 0x80 (or 0xA0) to 0xFF.
+enum filter_mode { kRawMode, kLineEndMode, kFullFilterMode, kFullFilterUpperMode };
+
+// The settings a file is printed with, copied under the store's lock when the
+// file begins: a command given meanwhile applies from the next file on.
+struct page_settings {
+	filter_mode mode;
+	int32_t upperKeptFrom;
+	int32_t topBlankLines;
+	int32_t tabSize;
+	CodeBytes loadPaper;
+	CodeBytes newLine;
+	CodeBytes ejectPaper;
+};
+extern page_settings gPage;
+
+// Bytes of the file in the pieces before the one being passed over.
+extern int64_t gPieceStart;
+
+// Stages the top-of-page sequence with the file's settings; counts the page.
+void StagePageStart();
+// Stages the spaces of a run of tabs.
+void ExpandTabs(int32_t tabs);
+// The pass in the form built for AVX2 (TextPagePassAvx2.cpp).
+void PassOverPieceAvx2(const char* bytes, int32_t count);
+
+static inline void
+CheckPage(int32_t position)
+{
+	if (LineCount == PaperY) {
+		StageCode(gPage.ejectPaper);
+		StagePageStart();
+		gJobProgress.filePassed.store(gPieceStart + position, std::memory_order_relaxed);
+	}
+}
+
+static inline void
+EndLine()
+{
+	StageCode(gPage.newLine);
+	PrintLineBuffer();
+	LineCount++;
+}
+
+// Whether the byte ends a run that the mode passes through unchanged: a line
+// end in line-end mode; in full-filter mode any byte outside 0x20 to 0x7F, and
+// with a character set any byte below 0x20 or in the upper half's controls.
+static inline bool
+EndsRun(char byte, filter_mode mode)
+{
+	if (mode == kLineEndMode)
+		return byte == '\n' || byte == '\r';
+	if (mode == kFullFilterUpperMode) {
+		uint8_t value = static_cast<uint8_t>(byte);
+		return value < 0x20 || (value >= 0x80 && value < gPage.upperKeptFrom);
+	}
+	return static_cast<int8_t>(byte) < 0x20;
+}
+
+// The scan looks at a block of bytes at a time: thirty-two where the
+// processor has AVX2 (this file is built for it once more), sixteen with SSE2
+// (which every x86-64 has) and eight elsewhere, so that a long stretch of
+// plain text is passed over with one test per block.
+#if defined(QUILLON_SCAN_AVX2)
+
+static const int32_t kBlock = 32;
+
+// The position in the block of the first byte that ends the run, kBlock when
+// none does.
+static inline int32_t
+FirstEnd(const char* bytes, filter_mode mode)
+{
+	__m256i block = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes));
+	__m256i ends;
+	if (mode == kLineEndMode) {
+		ends = _mm256_or_si256(_mm256_cmpeq_epi8(block, _mm256_set1_epi8('\n')),
+			_mm256_cmpeq_epi8(block, _mm256_set1_epi8('\r')));
+	} else if (mode == kFullFilterMode) {
+		// A signed comparison: 0x80 to 0xFF lie below 0x20 as well.
+		ends = _mm256_cmpgt_epi8(_mm256_set1_epi8(0x20), block);
+	} else {
+		// Below 0x20, or from 0x80 to below the kept upper half: unsigned
+		// comparisons, as the least of a byte and a bound.
+		ends = _mm256_cmpeq_epi8(_mm256_min_epu8(block, _mm256_set1_epi8(0x1F)), block);
+		if (gPage.upperKeptFrom > 0x80) {
+			__m256i upper = _mm256_sub_epi8(block, _mm256_set1_epi8(static_cast<char>(0x80)));
+			__m256i bound = _mm256_set1_epi8(static_cast<char>(gPage.upperKeptFrom - 0x81));
+			ends = _mm256_or_si256(ends, _mm256_cmpeq_epi8(_mm256_min_epu8(upper, bound), upper));
+		}
+	}
+	uint32_t mask = static_cast<uint32_t>(_mm256_movemask_epi8(ends));
+	return mask == 0 ? kBlock : __builtin_ctz(mask);
+}
+
+#elif defined(__SSE2__)
+
+static const int32_t kBlock = 16;
+
+// The position in the block of the first byte that ends the run, kBlock when
+// none does.
+static inline int32_t
+FirstEnd(const char* bytes, filter_mode mode)
+{
+	__m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
+	__m128i ends;
+	if (mode == kLineEndMode) {
+		ends = _mm_or_si128(_mm_cmpeq_epi8(block, _mm_set1_epi8('\n')),
+			_mm_cmpeq_epi8(block, _mm_set1_epi8('\r')));
+	} else if (mode == kFullFilterMode) {
+		// A signed comparison: 0x80 to 0xFF lie below 0x20 as well.
+		ends = _mm_cmplt_epi8(block, _mm_set1_epi8(0x20));
+	} else {
+		// Below 0x20, or from 0x80 to below the kept upper half: unsigned
+		// comparisons, as the least of a byte and a bound.
+		ends = _mm_cmpeq_epi8(_mm_min_epu8(block, _mm_set1_epi8(0x1F)), block);
+		if (gPage.upperKeptFrom > 0x80) {
+			__m128i upper = _mm_sub_epi8(block, _mm_set1_epi8(static_cast<char>(0x80)));
+			__m128i bound = _mm_set1_epi8(static_cast<char>(gPage.upperKeptFrom - 0x81));
+			ends = _mm_or_si128(ends, _mm_cmpeq_epi8(_mm_min_epu8(upper, bound), upper));
+		}
+	}
+	uint32_t mask = static_cast<uint32_t>(_mm_movemask_epi8(ends));
+	return __builtin_ctz(mask | (1u << kBlock));
+}
+
+#else
+
+static const int32_t kBlock = 8;
+static const uint64_t kEachByte = 0x0101010101010101ull;
+static const uint64_t kHighBits = 0x8080808080808080ull;
+
+static inline bool
+HasZeroByte(uint64_t word)
+{
+	return ((word - kEachByte) & ~word & kHighBits) != 0;
+}
+
+// The word tells whether any of the eight bytes ends the run, in either byte
+// order; the byte loop then finds which.
+static inline int32_t
+FirstEnd(const char* bytes, filter_mode mode)
+{
+	uint64_t word;
+	memcpy(&word, bytes, sizeof(word));
+	bool any;
+	if (mode == kFullFilterUpperMode) {
+		any = true;
+	} else if (mode == kLineEndMode) {
+		any = HasZeroByte(word ^ (0x0A * kEachByte)) || HasZeroByte(word ^ (0x0D * kEachByte));
+	} else {
+		// All bytes lie in 0x20 to 0x7F when the high bits are clear and the
+		// other seven bits of each reach 0x20, which adding 0x60 carries
+		// into the high bit (at most 0x7F + 0x60, so nothing spills over).
+		uint64_t atLeast20 = (word & ~kHighBits) + 0x60 * kEachByte;
+		any = (atLeast20 & ~word & kHighBits) != kHighBits;
+	}
+	if (!any)
+		return kBlock;
+	int32_t i = 0;
+	while (!EndsRun(bytes[i], mode))
+		i++;
+	return i;
+}
+
+#endif
+
+// Length of the run at the start of bytes that the mode passes through
+// unchanged. Within such a run no line ends, so the page check of its first
+// byte holds for the others unless a page break precedes every byte.
+static inline int32_t
+PassThroughRun(const char* bytes, int32_t count, filter_mode mode)
+{
+	if (mode == kRawMode)
+		return count;
+	int32_t i = 0;
+	for (; i + kBlock <= count; i += kBlock) {
+		int32_t end = FirstEnd(bytes + i, mode);
+		if (end < kBlock)
+			return i + end;
+	}
+	while (i < count && !EndsRun(bytes[i], mode))
+		i++;
+	return i;
+}
+
+// Stages the run at the start of bytes that the mode passes through unchanged
+// and returns its length. While the staging buffer has room, each block is
+// copied there as it is looked at, so that the run is read once; the bytes of
+// the last block past the run's end are overwritten by what is staged next.
+// The rest, near the end of the buffer or of the piece, is staged as a run.
+static inline int32_t
+StageThroughRun(const char* bytes, int32_t count, filter_mode mode)
+{
+	if (mode == kRawMode) {
+		StageRun(bytes, count);
+		return count;
+	}
+	int32_t limit = std::min(count, kLineBufferSize - LineLenght);
+	char* staged = LineBuffer + LineLenght;
+	int32_t i = 0;
+	for (; i + kBlock <= limit; i += kBlock) {
+		memcpy(staged + i, bytes + i, kBlock);
+		int32_t end = FirstEnd(bytes + i, mode);
+		if (end < kBlock) {
+			i += end;
+			if (i > 0) {
+				LineLenght += i;
+				ASC = static_cast<int8_t>(bytes[i - 1]);
+			}
+			return i;
+		}
+	}
+	LineLenght += i;
+	int32_t rest = PassThroughRun(bytes + i, count - i, mode);
+	if (rest > 0)
+		StageRun(bytes + i, rest);
+	else if (i > 0)
+		ASC = static_cast<int8_t>(bytes[i - 1]);
+	return i + rest;
+}
+
+// Bytes that full-filter mode drops: controls other than tab and line ends,
+// and the upper half it does not keep.
+static inline int32_t
+DroppedRun(const char* bytes, int32_t count, filter_mode mode)
+{
+	int32_t i = 0;
+	while (i < count) {
+		char value = bytes[i];
+		if (!EndsRun(value, mode) || value == '\n' || value == '\r' || value == '\t')
+			break;
+		i++;
+	}
+	return i;
+}
+
+static inline int32_t
+TabRun(const char* bytes, int32_t count)
+{
+	int32_t i = 0;
+	while (i < count && bytes[i] == '\t')
+		i++;
+	return i;
+}
+
+// The pass over one piece of a file, in the form of the scan this file is
+// built with.
+static inline void
+PassOverPieceHere(const char* bytes, int32_t count)
+{
+	filter_mode mode = gPage.mode;
+	int32_t position = 0;
+	while (position < count) {
+		CheckPage(position);
+		const char* here = bytes + position;
+		// With LineCount == PaperY again right after the check, a page break
+		// comes before every byte, so take them one at a time.
+		int32_t left = LineCount == PaperY ? 1 : count - position;
+
+		int32_t run = StageThroughRun(here, left, mode);
+		if (run > 0) {
+			position += run;
+			if (run == left)
+				continue;
+			// The byte that ended the run needs no page check of its own:
+			// the run ended no line, and no page break was due before it,
+			// or left would have been 1.
+			here += run;
+			left -= run;
+		}
+
+		ASC = static_cast<int8_t>(*here);
+		if (ASC == '\n' || ASC == '\r') {
+			EndLine();
+			position++;
+		} else if (ASC == '\t') {
+			int32_t tabs = TabRun(here, left);
+			ExpandTabs(tabs);
+			position += tabs;
+		} else {
+			int32_t dropped = DroppedRun(here, left, mode);
+			ASC = static_cast<int8_t>(here[dropped - 1]);
+			position += dropped;
+		}
+	}
+}
