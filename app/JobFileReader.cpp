@@ -1,6 +1,7 @@
 #include "JobFileReader.h"
 
 #include <algorithm>
+#include <mutex>
 
 #include <PortStream.h>
 #include <PrinterPorts.h>
@@ -8,6 +9,8 @@
 #include "LineBuffer.h"
 #include "PrintJob.h"
 #include "QuillonApplication.h"
+#include "SettingsStore.h"
+#include "TextPagePrinter.h"
 
 bool
 JobFileReader::BeginJob(std::string* problem)
@@ -25,6 +28,10 @@ JobFileReader::Open(const entry_ref& ref)
 		return false;
 	fReadErrorBefore = fReadError;
 	fConverting = fCharacterSet.BeginFile();
+	{
+		std::lock_guard<std::mutex> lock(gStoreLock);
+		fRawData = FilterSendsRawData(FilterCodes);
+	}
 	return true;
 }
 
@@ -59,7 +66,7 @@ JobFileReader::ReadPiece()
 	// one tells whether the failure lasts. Only the end of the file, or a
 	// failure with nothing read, ends the file.
 	ssize_t read;
-	if (fStreamed && fStreamedSoFar >= kReadAheadFrom) {
+	if (fStreamed && !fRawData && fStreamedSoFar >= kReadAheadFrom) {
 		// The piece just printed is done with: the first read ahead may
 		// go to the start of the buffer, where it lay.
 		if (!fAheadStarted) {
