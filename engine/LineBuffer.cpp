@@ -81,6 +81,17 @@ RecordPortError(int error)
 		sPortError = error != 0 ? error : EIO;
 }
 
+// Where errno lies for this thread, found once: a write comes at every line
+// end, and clears errno first so that a failure is told by its own cause.
+static inline int*
+ThreadErrno()
+{
+	static thread_local int* sErrno = nullptr;
+	if (sErrno == nullptr)
+		sErrno = &errno;
+	return sErrno;
+}
+
 // One fwrite of the given bytes. Quit is never kept waiting for a printer that
 // takes its time: a Quit that comes meanwhile leaves the close to us, right
 // after the write.
@@ -95,7 +106,7 @@ WriteToPort(const char* bytes, int32_t count)
 		// Only this thread uses the stream while the port is marked in use
 		// (Quit leaves the close to us then), so the stream's own lock,
 		// taken and dropped at every line end, is not needed.
-		errno = 0;
+		*ThreadErrno() = 0;
 		written = fwrite_unlocked(bytes, 1, static_cast<size_t>(count), port);
 		// On an unbuffered stream the library may count a failed write as
 		// done; the stream's error flag still tells.
