@@ -86,10 +86,9 @@ EndsRun(char byte, filter_mode mode)
 
 static const int32_t kBlock = 32;
 
-// The position in the block of the first byte that ends the run, kBlock when
-// none does.
-static inline int32_t
-FirstEnd(const char* bytes, filter_mode mode)
+// One bit for each of the thirty-two bytes that ends the run.
+static inline uint32_t
+EndsMask(const char* bytes, filter_mode mode)
 {
 	__m256i block = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes));
 	__m256i ends;
@@ -109,8 +108,35 @@ FirstEnd(const char* bytes, filter_mode mode)
 			ends = _mm256_or_si256(ends, _mm256_cmpeq_epi8(_mm256_min_epu8(upper, bound), upper));
 		}
 	}
-	uint32_t mask = static_cast<uint32_t>(_mm256_movemask_epi8(ends));
+	return static_cast<uint32_t>(_mm256_movemask_epi8(ends));
+}
+
+// The position in the block of the first byte that ends the run, kBlock when
+// none does.
+static inline int32_t
+FirstEnd(const char* bytes, filter_mode mode)
+{
+	uint32_t mask = EndsMask(bytes, mode);
 	return mask == 0 ? kBlock : __builtin_ctz(mask);
+}
+
+// Nearly every line of text is shorter than this, so that its end is found
+// by the first look, which has no branch that depends on the line's length:
+// a line end then costs no mispredicted branch.
+static const int32_t kFirstLook = 128;
+
+// The position of the first byte among kFirstLook that ends the run,
+// kFirstLook when none does. A count of trailing zeros of nothing is the
+// width of the word.
+static inline int32_t
+FirstEndInLook(const char* bytes, filter_mode mode)
+{
+	uint64_t low = EndsMask(bytes, mode) | static_cast<uint64_t>(EndsMask(bytes + 32, mode)) << 32;
+	uint64_t high = EndsMask(bytes + 64, mode)
+		| static_cast<uint64_t>(EndsMask(bytes + 96, mode)) << 32;
+	int32_t end = static_cast<int32_t>(_tzcnt_u64(low));
+	int32_t past = static_cast<int32_t>(_tzcnt_u64(high));
+	return end + (low == 0 ? past : 0);
 }
 
 #elif defined(__SSE2__)
@@ -205,10 +231,12 @@ PassThroughRun(const char* bytes, int32_t count, filter_mode mode)
 }
 
 // Stages the run at the start of bytes that the mode passes through unchanged
-// and returns its length. While the staging buffer has room, each block is
-// copied there as it is looked at, so that the run is read once; the bytes of
-// the last block past the run's end are overwritten by what is staged next.
-// The rest, near the end of the buffer or of the piece, is staged as a run.
+// and returns its length; a run that ends before count leaves ASC to the
+// caller, who takes the byte that ended it. While the staging buffer has
+// room, each block is copied there as it is looked at, so that the run is
+// read once; the bytes of the last block past the run's end are overwritten
+// by what is staged next. The rest, near the end of the buffer or of the
+// piece, is staged as a run.
 static inline int32_t
 StageThroughRun(const char* bytes, int32_t count, filter_mode mode)
 {
@@ -219,16 +247,23 @@ StageThroughRun(const char* bytes, int32_t count, filter_mode mode)
 	int32_t limit = std::min(count, kLineBufferSize - LineLenght);
 	char* staged = LineBuffer + LineLenght;
 	int32_t i = 0;
+#if defined(QUILLON_SCAN_AVX2)
+	if (limit >= kFirstLook) {
+		memcpy(staged, bytes, kFirstLook);
+		int32_t end = FirstEndInLook(bytes, mode);
+		if (end < kFirstLook) {
+			LineLenght += end;
+			return end;
+		}
+		i = kFirstLook;
+	}
+#endif
 	for (; i + kBlock <= limit; i += kBlock) {
 		memcpy(staged + i, bytes + i, kBlock);
 		int32_t end = FirstEnd(bytes + i, mode);
 		if (end < kBlock) {
-			i += end;
-			if (i > 0) {
-				LineLenght += i;
-				ASC = static_cast<int8_t>(bytes[i - 1]);
-			}
-			return i;
+			LineLenght += i + end;
+			return i + end;
 		}
 	}
 	LineLenght += i;
@@ -264,6 +299,34 @@ TabRun(const char* bytes, int32_t count)
 	return i;
 }
 
+#if defined(QUILLON_SCAN_AVX2)
+// Passes over whole lines, from the start of bytes, as long as each ends in
+// a line end within the first look, fits the staging buffer with the code
+// after it, and comes with no page break due: the common case, with no
+// branch on a line's length. Returns how far it got; the rest, from the
+// first line that is not such a line, is the general pass's.
+static inline int32_t
+PassOverShortLines(const char* bytes, int32_t count, filter_mode mode)
+{
+	// Room for the look, copied whole, and the longest code after it.
+	const int32_t kRoom = kLineBufferSize - kFirstLook
+		- static_cast<int32_t>(sizeof(CodeBytes::bytes));
+	int32_t position = 0;
+	while (count - position > kFirstLook && LineCount != PaperY && LineLenght <= kRoom) {
+		const char* here = bytes + position;
+		int32_t end = FirstEndInLook(here, mode);
+		if (end == kFirstLook || (here[end] != '\n' && here[end] != '\r'))
+			break;
+		memcpy(LineBuffer + LineLenght, here, kFirstLook);
+		LineLenght += end;
+		ASC = here[end];
+		EndLine();
+		position += end + 1;
+	}
+	return position;
+}
+#endif
+
 // The pass over one piece of a file, in the form of the scan this file is
 // built with.
 static inline void
@@ -272,6 +335,13 @@ PassOverPieceHere(const char* bytes, int32_t count)
 	filter_mode mode = gPage.mode;
 	int32_t position = 0;
 	while (position < count) {
+#if defined(QUILLON_SCAN_AVX2)
+		if (mode != kRawMode) {
+			position += PassOverShortLines(bytes + position, count - position, mode);
+			if (position == count)
+				break;
+		}
+#endif
 		CheckPage(position);
 		const char* here = bytes + position;
 		// With LineCount == PaperY again right after the check, a page break

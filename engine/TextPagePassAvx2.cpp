@@ -14,10 +14,10 @@
 #include "PrintJob.h"
 
 #if defined(__clang__)
-#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
+#pragma clang attribute push(__attribute__((target("avx2,bmi"))), apply_to = function)
 #else
 #pragma GCC push_options
-#pragma GCC target("avx2")
+#pragma GCC target("avx2,bmi")
 #endif
 
 #define QUILLON_SCAN_AVX2

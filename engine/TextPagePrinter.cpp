@@ -106,20 +106,29 @@ ExpandTabs(int32_t tabs)
 	StageRepeated(' ', static_cast<int32_t>(spaces));
 }
 
-// The form of the pass this processor runs best, chosen at the first piece.
+static bool sWidestScan = true;
+
+void
+UseWidestScan(bool widest)
+{
+	sWidestScan = widest;
+}
+
+// The form of the pass this processor runs best, found at the first piece.
 static void
 PassOverPiece(const char* bytes, int32_t count)
 {
-	typedef void (*pass)(const char*, int32_t);
-	static const pass sPass = []() -> pass {
 #if defined(QUILLON_AVX2_FORM)
+	static const bool sHasAvx2 = []() {
 		__builtin_cpu_init();
-		if (__builtin_cpu_supports("avx2"))
-			return PassOverPieceAvx2;
-#endif
-		return PassOverPieceHere;
+		return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi");
 	}();
-	sPass(bytes, count);
+	if (sHasAvx2 && sWidestScan) {
+		PassOverPieceAvx2(bytes, count);
+		return;
+	}
+#endif
+	PassOverPieceHere(bytes, count);
 }
 
 // Each piece is passed over with the port held, and released for the read of

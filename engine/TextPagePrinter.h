@@ -34,6 +34,11 @@ file_piece_source PiecesAtBufferStart(const file_piece_reader& nextPiece);
 void PrintTextPages(const file_piece_reader& nextPiece = nullptr);
 void PrintTextPages(const file_piece_source& nextPiece);
 
+// The printer passes over a piece with the widest scan the processor has;
+// false has it take the form every processor runs, so that the two can be
+// compared on one machine.
+void UseWidestScan(bool widest);
+
 // Copies the settings the pages of the next file are printed with; the caller
 // holds gStoreLock. The print job takes them together with the file's preamble,
 // so that a command given meanwhile cannot leave the file with the preamble of
