@@ -301,29 +301,42 @@ TabRun(const char* bytes, int32_t count)
 
 #if defined(QUILLON_SCAN_AVX2)
 // Passes over whole lines, from the start of bytes, as long as each ends in
-// a line end within the first look, fits the staging buffer with the code
-// after it, and comes with no page break due: the common case, with no
-// branch on a line's length. Returns how far it got; the rest, from the
-// first line that is not such a line, is the general pass's.
+// a line end at most kFirstLook bytes on, fits the staging buffer with the
+// code after it, and comes with no page break due: the common case. The line
+// ends are found sixty-four bytes at a time, wherever the lines begin, so
+// that finding the next one waits for nothing the line before it did.
+// Returns how far it got; the rest, from the first line that is not such a
+// line, is the general pass's.
 static inline int32_t
 PassOverShortLines(const char* bytes, int32_t count, filter_mode mode)
 {
+	const int32_t kWindow = 64;
 	// Room for the look, copied whole, and the longest code after it.
 	const int32_t kRoom = kLineBufferSize - kFirstLook
 		- static_cast<int32_t>(sizeof(CodeBytes::bytes));
-	int32_t position = 0;
-	while (count - position > kFirstLook && LineCount != PaperY && LineLenght <= kRoom) {
-		const char* here = bytes + position;
-		int32_t end = FirstEndInLook(here, mode);
-		if (end == kFirstLook || (here[end] != '\n' && here[end] != '\r'))
-			break;
-		memcpy(LineBuffer + LineLenght, here, kFirstLook);
-		LineLenght += end;
-		ASC = here[end];
-		EndLine();
-		position += end + 1;
+	int32_t lineStart = 0;
+	for (int32_t window = 0; window + kWindow <= count; window += kWindow) {
+		// Every end found before lies in an earlier window, so every end
+		// of this one lies past lineStart.
+		uint64_t ends = EndsMask(bytes + window, mode)
+			| static_cast<uint64_t>(EndsMask(bytes + window + 32, mode)) << 32;
+		while (ends != 0) {
+			int32_t end = window + static_cast<int32_t>(_tzcnt_u64(ends));
+			ends &= ends - 1;
+			char byte = bytes[end];
+			if ((byte != '\n' && byte != '\r') || end - lineStart > kFirstLook
+				|| lineStart > count - kFirstLook || LineCount == PaperY || LineLenght > kRoom)
+				return lineStart;
+			memcpy(LineBuffer + LineLenght, bytes + lineStart, kFirstLook);
+			LineLenght += end - lineStart;
+			ASC = byte;
+			EndLine();
+			lineStart = end + 1;
+		}
+		if (window + kWindow - lineStart >= kFirstLook)
+			return lineStart;
 	}
-	return position;
+	return lineStart;
 }
 #endif
 
