@@ -7,7 +7,7 @@
 // A reader that finds every slot in use waits until this many are free (at
 // most all but the job's), so that it is woken once for several pieces, not
 // once for each.
-static const int64_t kSlotsFreedAtOnce = 3;
+static const int64_t kSlotsFreedAtOnce = 6;
 
 ReadAhead::ReadAhead(char* buffer, size_t bufferSize, size_t pieceSize)
 	:

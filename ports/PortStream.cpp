@@ -301,7 +301,11 @@ private:
 	bool _TakeFreeBlock()
 	{
 		std::unique_lock<std::mutex> lock(fLock);
-		fChanged.wait(lock, [this] { return fCount < kBlocks || fError != 0; });
+		if (fCount == kBlocks && fError == 0) {
+			fFillerWaits = true;
+			fChanged.wait(lock, [this] { return fCount < kBlocks || fError != 0; });
+			fFillerWaits = false;
+		}
 		if (fError != 0) {
 			errno = fError;
 			return false;
@@ -322,7 +326,8 @@ private:
 		std::lock_guard<std::mutex> lock(fLock);
 		fFilling = nullptr;
 		fCount++;
-		fChanged.notify_all();
+		if (fWriterWaits && fCount >= kWakeWriterAt)
+			fChanged.notify_all();
 	}
 
 	void _Run()
@@ -330,7 +335,11 @@ private:
 		pthread_setname_np(pthread_self(), "quillon-write");
 		std::unique_lock<std::mutex> lock(fLock);
 		for (;;) {
-			fChanged.wait(lock, [this] { return fCount > 0 || fFinishing; });
+			if (fCount == 0 && !fFinishing) {
+				fWriterWaits = true;
+				fChanged.wait(lock, [this] { return fCount >= kWakeWriterAt || fFinishing; });
+				fWriterWaits = false;
+			}
 			if (fCount == 0)
 				return;
 			Block& block = fBlocks[fFirst];
@@ -344,14 +353,18 @@ private:
 				fError = error;
 			fFirst = (fFirst + 1) % kBlocks;
 			fCount--;
-			fChanged.notify_all();
+			if (fFillerWaits)
+				fChanged.notify_all();
 		}
 	}
 
-	// Four blocks of 256 KB: fewer hand-overs, each of which may wake the
-	// writer, and room for the job to run ahead while a write takes long.
+	// Eight blocks of 256 KB: room for the job to run ahead while a write
+	// takes long. A writer that has written all it was given waits for half
+	// of them, so that waking it, which costs more than a write, comes once
+	// for several blocks.
 	static const size_t kBlockSize = 256 * 1024;
-	static const int kBlocks = 4;
+	static const int kBlocks = 8;
+	static const int kWakeWriterAt = kBlocks / 2;
 
 	PortStream& fStream;
 	std::mutex fLock;
@@ -361,6 +374,8 @@ private:
 	int fFirst = 0;   // the oldest block handed over and not yet written
 	int fCount = 0;   // blocks handed over and not yet written
 	bool fFinishing = false;
+	bool fWriterWaits = false;  // for kWakeWriterAt blocks
+	bool fFillerWaits = false;  // for a free block
 	int fError = 0;
 	std::thread fThread;
 };
