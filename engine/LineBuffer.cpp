@@ -20,8 +20,8 @@ static FILE* OpenForWriting(const char* path)
 port_opener PrinterPortOpener = OpenForWriting;
 port_abandoner PrinterPortAbandoner = nullptr;
 
-// Bytes of the current line that went out early because the buffer was full.
-static int64_t sFlushedEarly = 0;
+int64_t gFlushedEarly = 0;
+bool gPortHeld = false;
 
 // The port's state, shared between the print job and the window's Quit. The
 // lock guards opening and closing; a write takes no lock, since one comes at
@@ -29,10 +29,9 @@ static int64_t sFlushedEarly = 0;
 // the port and then looks at the mark, so that (all of these being sequentially
 // consistent) either the write sees no port or Quit sees the write under way
 // and leaves the close to it. A text pass holds the mark across all of its
-// writes (sHeld), so that a line end costs a load instead of two stores.
+// writes (gPortHeld), so that a line end costs a load instead of two stores.
 static std::mutex sPortLock;
 static std::atomic<bool> sPortInUse{false};
-static bool sHeld = false;  // the job's own thread alone reads and sets it
 static std::atomic<FILE*> sCloseAfterUse{nullptr};  // Quit asked to close it
 static bool sClosedByQuit = false;
 static int sPortError = 0;
@@ -73,7 +72,7 @@ DigitValue(char character)
 	return value;
 }
 
-static void
+void
 RecordPortError(int error)
 {
 	std::lock_guard<std::mutex> lock(sPortLock);
@@ -81,45 +80,20 @@ RecordPortError(int error)
 		sPortError = error != 0 ? error : EIO;
 }
 
-// Where errno lies for this thread, found once: a write comes at every line
-// end, and clears errno first so that a failure is told by its own cause.
-static inline int*
-ThreadErrno()
-{
-	static thread_local int* sErrno = nullptr;
-	if (sErrno == nullptr)
-		sErrno = &errno;
-	return sErrno;
-}
-
 // One fwrite of the given bytes. Quit is never kept waiting for a printer that
 // takes its time: a Quit that comes meanwhile leaves the close to us, right
 // after the write.
-static int32_t
+int32_t
 WriteToPort(const char* bytes, int32_t count)
 {
-	if (!sHeld)
-		sPortInUse.store(true);
-	FILE* port = Port().load();
-	size_t written = 0;
-	if (port != nullptr) {
-		// Only this thread uses the stream while the port is marked in use
-		// (Quit leaves the close to us then), so the stream's own lock,
-		// taken and dropped at every line end, is not needed.
-		*ThreadErrno() = 0;
-		written = fwrite_unlocked(bytes, 1, static_cast<size_t>(count), port);
-		// On an unbuffered stream the library may count a failed write as
-		// done; the stream's error flag still tells.
-		if (written != static_cast<size_t>(count) || ferror_unlocked(port) != 0)
-			RecordPortError(errno);
-	}
-	if (!sHeld)
-		ReleasePort();
-	return static_cast<int32_t>(written);
+	if (gPortHeld)
+		return WriteWhileInUse(bytes, count);
+	sPortInUse.store(true);
+	int32_t written = WriteWhileInUse(bytes, count);
+	ReleasePort();
+	return written;
 }
 
-// The flushed bytes are not cleared: nothing reads the buffer past
-// LineLenght, and clearing them cost a second pass over every byte.
 static void
 Flush()
 {
@@ -131,7 +105,7 @@ Flush()
 static void
 FlushFullBuffer()
 {
-	sFlushedEarly += LineLenght;
+	gFlushedEarly += LineLenght;
 	Flush();
 }
 
@@ -184,13 +158,6 @@ WriteOneByte()
 }
 
 void
-PrintLineBuffer()
-{
-	Flush();
-	sFlushedEarly = 0;
-}
-
-void
 DecodeCodeString(const char* codeString, CodeBytes& code)
 {
 	code.text = codeString;
@@ -234,7 +201,7 @@ StageRunAtLimit(const char* bytes, int32_t count)
 		// after it, would only be staged to be flushed at once: it goes out
 		// from where it lies, the same write without the copy.
 		if (LineLenght == 0 && count - done > kLineBufferSize) {
-			sFlushedEarly += kLineBufferSize;
+			gFlushedEarly += kLineBufferSize;
 			err = WriteToPort(bytes + done, kLineBufferSize);
 			done += kLineBufferSize;
 			continue;
@@ -263,24 +230,24 @@ StageRepeated(char byte, int32_t count)
 int64_t
 StagedColumn()
 {
-	return sFlushedEarly + LineLenght;
+	return gFlushedEarly + LineLenght;
 }
 
 void
 HoldPrinterPort()
 {
-	if (sHeld)
+	if (gPortHeld)
 		return;
 	sPortInUse.store(true);
-	sHeld = true;
+	gPortHeld = true;
 }
 
 void
 ReleasePrinterPort()
 {
-	if (!sHeld)
+	if (!gPortHeld)
 		return;
-	sHeld = false;
+	gPortHeld = false;
 	ReleasePort();
 }
 

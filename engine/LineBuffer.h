@@ -4,6 +4,8 @@
 // in that same write straight from where it lies.
 #pragma once
 
+#include <atomic>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -24,8 +26,9 @@ void HexToBuffer(const char* codeString);
 // Stages the low 8 bits of ASC.
 void WriteOneByte();
 
-// Writes everything staged to PrinterPort with one fwrite and empties the buffer.
-void PrintLineBuffer();
+// Writes everything staged to PrinterPort with one fwrite and empties the
+// buffer. It comes at every line end, so it is inlined into the printer.
+inline void PrintLineBuffer();
 
 // The bytes a code string stages and the value it leaves in ASC, worked out
 // once so that a code sent at every line end costs a copy, not a parse.
@@ -74,6 +77,55 @@ StageCode(const CodeBytes& code)
 		return;
 	}
 	StageCodeAtLimit(code);
+}
+
+// What the write at a line end needs, kept by LineBuffer.cpp.
+extern bool gPortHeld;         // the port is marked in use (see HoldPrinterPort)
+                               // by the job's own thread, which alone reads it
+extern int64_t gFlushedEarly;  // bytes of the current line that went out
+                               // early because the buffer was full
+void RecordPortError(int error);
+// One fwrite of the given bytes, marking the port in use for it unless it is.
+int32_t WriteToPort(const char* bytes, int32_t count);
+
+// Where errno lies for this thread, found once: a write comes at every line
+// end, and clears errno first so that a failure is told by its own cause.
+inline int*
+ThreadErrno()
+{
+	static thread_local int* sErrno = nullptr;
+	if (sErrno == nullptr)
+		sErrno = &errno;
+	return sErrno;
+}
+
+// One fwrite of the given bytes, the port being marked in use.
+inline int32_t
+WriteWhileInUse(const char* bytes, int32_t count)
+{
+	FILE* port = std::atomic_ref<FILE*>(PrinterPort).load();
+	if (port == nullptr)
+		return 0;
+	// Only this thread uses the stream while the port is marked in use
+	// (Quit leaves the close to us then), so the stream's own lock, taken
+	// and dropped at every line end, is not needed.
+	*ThreadErrno() = 0;
+	size_t written = fwrite_unlocked(bytes, 1, static_cast<size_t>(count), port);
+	// On an unbuffered stream the library may count a failed write as done;
+	// the stream's error flag still tells.
+	if (written != static_cast<size_t>(count) || ferror_unlocked(port) != 0)
+		RecordPortError(errno);
+	return static_cast<int32_t>(written);
+}
+
+// The flushed bytes are not cleared: nothing reads the buffer past
+// LineLenght, and clearing them cost a second pass over every byte.
+inline void
+PrintLineBuffer()
+{
+	err = gPortHeld ? WriteWhileInUse(LineBuffer, LineLenght) : WriteToPort(LineBuffer, LineLenght);
+	LineLenght = 0;
+	gFlushedEarly = 0;
 }
 
 inline void
