@@ -1,13 +1,18 @@
 #include "ReadAhead.h"
 
 #include <algorithm>
+#include <chrono>
 
 #include <pthread.h>
 
-// A reader that finds every slot in use waits until this many are free (at
-// most all but the job's), so that it is woken once for several pieces, not
-// once for each.
-static const int64_t kSlotsFreedAtOnce = 6;
+// A reader that finds every slot in use looks again after a while, rather
+// than have the job wake it: waking a thread on another processor costs the
+// waker more than a read, and the job's thread is the one that is busy. The
+// slots hold several times the first while of the job's work; the while
+// doubles as long as they stay in use, up to the last, so that a job that
+// waits for a slow printer is not looked at thousands of times a second.
+static const std::chrono::microseconds kLookAgainFirst(100);
+static const std::chrono::microseconds kLookAgainLast(10000);
 
 ReadAhead::ReadAhead(char* buffer, size_t bufferSize, size_t pieceSize)
 	:
@@ -53,10 +58,6 @@ ReadAhead::Next(ssize_t* result)
 	int64_t slot = piece % fSlots;
 	*result = fResults[slot];
 	fPiecesTaken = piece + 1;
-	if (fReaderWaitsFor > 0 && fPiecesTaken >= fReaderWaitsFor) {
-		fReaderWaitsFor = 0;
-		fChanged.notify_all();
-	}
 	return fBuffer + static_cast<size_t>(slot) * fPieceSize;
 }
 
@@ -73,21 +74,22 @@ ReadAhead::_Run()
 {
 	pthread_setname_np(pthread_self(), "quillon-read");
 	std::unique_lock<std::mutex> lock(fLock);
+	std::chrono::microseconds lookAgain = kLookAgainFirst;
 	for (;;) {
-		// The slot of the next piece is free once the job has taken the
-		// piece after the one that was read into it last.
-		fChanged.wait(lock, [this] {
-			if (fQuitting || !fReading || fEnded)
-				return fQuitting;
-			int64_t free = fPiecesTaken - (fPiecesRead - fSlots + 1);
-			if (free > 0)
-				return true;
-			fReaderWaitsFor = fPiecesTaken - free
-				+ std::min(kSlotsFreedAtOnce, fSlots - 1);
-			return false;
-		});
 		if (fQuitting)
 			return;
+		if (!fReading || fEnded) {
+			fChanged.wait(lock);
+			continue;
+		}
+		// The slot of the next piece is free once the job has taken the
+		// piece after the one that was read into it last.
+		if (fPiecesTaken - (fPiecesRead - fSlots + 1) <= 0) {
+			fChanged.wait_for(lock, lookAgain);
+			lookAgain = std::min(lookAgain * 2, kLookAgainLast);
+			continue;
+		}
+		lookAgain = kLookAgainFirst;
 		int64_t slot = fPiecesRead % fSlots;
 		fUnderWay = true;
 		lock.unlock();

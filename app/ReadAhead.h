@@ -51,6 +51,4 @@ private:
 	bool fQuitting = false;
 	int64_t fPiecesRead = 0;
 	int64_t fPiecesTaken = 0;  // handed to the job
-	int64_t fReaderWaitsFor = 0;  // pieces taken that free the slots the
-	                              // reader waits for; 0 while it does not
 };
