@@ -11,8 +11,11 @@
 // slots hold several times the first while of the job's work; the while
 // doubles as long as they stay in use, up to the last, so that a job that
 // waits for a slow printer is not looked at thousands of times a second.
+// Once the reader waits that long, the job wakes it when it takes a piece:
+// a job that stalled a while empties the slots much faster than that.
 static const std::chrono::microseconds kLookAgainFirst(100);
 static const std::chrono::microseconds kLookAgainLast(10000);
+static const std::chrono::microseconds kWokenFrom(800);
 
 ReadAhead::ReadAhead(char* buffer, size_t bufferSize, size_t pieceSize)
 	:
@@ -58,6 +61,8 @@ ReadAhead::Next(ssize_t* result)
 	int64_t slot = piece % fSlots;
 	*result = fResults[slot];
 	fPiecesTaken = piece + 1;
+	if (fReaderWaitsLong)
+		fChanged.notify_all();
 	return fBuffer + static_cast<size_t>(slot) * fPieceSize;
 }
 
@@ -85,7 +90,9 @@ ReadAhead::_Run()
 		// The slot of the next piece is free once the job has taken the
 		// piece after the one that was read into it last.
 		if (fPiecesTaken - (fPiecesRead - fSlots + 1) <= 0) {
+			fReaderWaitsLong = lookAgain >= kWokenFrom;
 			fChanged.wait_for(lock, lookAgain);
+			fReaderWaitsLong = false;
 			lookAgain = std::min(lookAgain * 2, kLookAgainLast);
 			continue;
 		}

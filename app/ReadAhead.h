@@ -51,4 +51,5 @@ private:
 	bool fQuitting = false;
 	int64_t fPiecesRead = 0;
 	int64_t fPiecesTaken = 0;  // handed to the job
+	bool fReaderWaitsLong = false;  // for long enough to be woken
 };
