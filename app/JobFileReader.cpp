@@ -1,6 +1,7 @@
 #include "JobFileReader.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <mutex>
 
 #include <PortStream.h>
@@ -24,9 +25,13 @@ JobFileReader::BeginJob(std::string* problem)
 bool
 JobFileReader::Open(const entry_ref& ref)
 {
-	if (FileObject.SetTo(&ref, B_READ_ONLY) != B_OK)
+	fFileReadError = 0;
+	fFileRead.store(0, std::memory_order_relaxed);
+	if (status_t status = FileObject.SetTo(&ref, B_READ_ONLY); status != B_OK) {
+		fOpenError = status < 0 ? -status : EIO;
 		return false;
-	fReadErrorBefore = fReadError;
+	}
+	fOpenError = 0;
 	fConverting = fCharacterSet.BeginFile();
 	{
 		std::lock_guard<std::mutex> lock(gStoreLock);
@@ -51,13 +56,33 @@ JobFileReader::ReadPiece()
 		return 0;
 	}
 	auto readRaw = [this](char* buffer, size_t count) {
-		ssize_t read;
+		ssize_t read = 0;
 		{
 			WaitingCall waiting;
-			read = FileObject.Read(buffer, count);
+			// A file that claims no size (a pipe) may come slowly: it is read
+			// in parts, so the status bar can tell how much has come. Each
+			// part is read whole, as one read would be, and a part cut short
+			// (the end, or a failure) ends the piece.
+			const size_t part = fSizeHint == 0 ? std::min<size_t>(count, 64 * 1024) : count;
+			while (static_cast<size_t>(read) < count) {
+				size_t wanted = std::min(part, count - static_cast<size_t>(read));
+				ssize_t got = FileObject.Read(buffer + read, wanted);
+				if (got < 0 && read == 0)
+					read = got;
+				if (got <= 0)
+					break;
+				read += got;
+				fFileRead.fetch_add(got, std::memory_order_relaxed);
+				if (static_cast<size_t>(got) < wanted)
+					break;
+			}
 		}
-		if (read < 0 && fReadError == 0)
-			fReadError = static_cast<int>(-read);
+		if (read < 0) {
+			if (fReadError == 0)
+				fReadError = static_cast<int>(-read);
+			if (fFileReadError == 0)
+				fFileReadError = static_cast<int>(-read);
+		}
 		return read;
 	};
 	if (fConverting)
@@ -130,5 +155,5 @@ JobFileReader::EndFile(const std::string& name)
 	}
 	if (fConverting)
 		fCharacterSet.EndFile(name);
-	return fReadError != fReadErrorBefore ? name : std::string();
+	return fFileReadError != 0 ? name : std::string();
 }

@@ -4,6 +4,7 @@
 // chosen. The job owns one.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -31,6 +32,12 @@ public:
 
 	// The first read that failed in this job (an errno value), or 0.
 	int ReadError() const { return fReadError; }
+	// Why the last Open failed, and the first read of the current file that
+	// failed (errno values), or 0.
+	int OpenError() const { return fOpenError; }
+	int FileReadError() const { return fFileReadError; }
+	// Bytes of the current file read so far; safe from any thread.
+	int64_t FileBytesRead() const { return fFileRead.load(std::memory_order_relaxed); }
 	// What the job could not print as it was, for one alert; "" when nothing.
 	std::string CharacterSetReport() const { return fCharacterSet.Report(); }
 
@@ -56,7 +63,9 @@ private:
 	bool fStreamed = false;  // read in pieces smaller than FileBuffer
 	size_t fSizeHint = 0;    // the file's size as its directory entry says
 	int fReadError = 0;
-	int fReadErrorBefore = 0;
+	int fFileReadError = 0;
+	int fOpenError = 0;
+	std::atomic<int64_t> fFileRead{0};
 	JobCharacterSet fCharacterSet;
 	bool fConverting = false;
 	ReadAhead fAhead{FileBuffer, kFileBufferSize, kStreamedPiece};

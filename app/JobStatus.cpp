@@ -6,10 +6,13 @@
 
 #include <Message.h>
 #include <PortDiagnosis.h>
+#include <PortStream.h>
 #include <StatusBar.h>
 #include <Window.h>
 
+#include "JobFileReader.h"
 #include "JobProgress.h"
+#include "LineBuffer.h"
 #include "MenuTable.h"
 #include "PrinterProfiles.h"
 
@@ -19,6 +22,8 @@ namespace {
 // the printer keeps it waiting.
 const auto kTick = std::chrono::milliseconds(250);
 const double kWaitShownAfter = 1.0;  // seconds
+// How long the wait stays said once bytes go through again.
+const auto kWaitKeptFor = std::chrono::seconds(3);
 
 std::string
 Counted(int32 count, const char* one, const char* many)
@@ -99,10 +104,11 @@ post_status(BWindow* window, const JobStatusLine& line, bool jobRuns)
 
 // #pragma mark - JobTicker
 
-JobTicker::JobTicker(BWindow* window, int32 files)
+JobTicker::JobTicker(BWindow* window, int32 files, const JobFileReader* reader)
 	:
 	fWindow(window),
 	fFiles(files),
+	fReader(reader),
 	fPagesBefore(gJobProgress.pages.load(std::memory_order_relaxed))
 {
 	fThread = std::thread([this] { _Run(); });
@@ -116,10 +122,17 @@ JobTicker::~JobTicker()
 void
 JobTicker::BeginFile(int32 index, const std::string& name, int64_t size)
 {
+	// What the job sent before this file: what the port took, and what
+	// still waits in the stream's buffer (this thread is the one that fills
+	// it).
+	PortCounts counts = port_stream_counts();
+	int64_t before = counts.handed >= 0
+		? counts.handed + static_cast<int64_t>(PrinterPortPending()) : 0;
 	std::lock_guard<std::mutex> lock(fLock);
 	fIndex = index;
 	fName = name;
 	fSize = size;
+	fOutputBefore = before;
 	fFilePagesBefore = gJobProgress.pages.load(std::memory_order_relaxed);
 }
 
@@ -148,27 +161,37 @@ JobTicker::_Line()
 	std::string name;
 	int64_t size;
 	int32 pagesBefore;
+	int64_t outputBefore;
 	{
 		std::lock_guard<std::mutex> lock(fLock);
 		index = fIndex;
 		name = fName;
 		size = fSize;
 		pagesBefore = fFilePagesBefore;
+		outputBefore = fOutputBefore;
 	}
 	JobStatusLine line;
 	if (index == 0)
 		return line;
+	// The bytes passed over, but no more than have left the program: what
+	// waits in a buffer of ours has not been printed.
 	int64_t passed = gJobProgress.filePassed.load(std::memory_order_relaxed);
+	PortCounts counts = port_stream_counts();
+	if (counts.delivered >= 0)
+		passed = std::min(passed, std::max<int64_t>(counts.delivered - outputBefore, 0));
 	if (size > 0) {
 		// Converted text may come to more bytes than the file holds.
 		passed = std::min(passed, size);
 		line.filled = static_cast<int32>(passed * 1000 / size);
+	} else if (fReader != NULL) {
+		passed = fReader->FileBytesRead();
 	}
+	auto now = std::chrono::steady_clock::now();
 	PortWait wait = port_stream_wait();
 	if (wait.seconds > kWaitShownAfter) {
-		line.label = "Waiting for the printer";
-		line.trailing = wait.reason;
-		return line;
+		fWaited = true;
+		fWaitSeen = now;
+		fWaitReason = wait.reason;
 	}
 	line.label = "File " + std::to_string(index) + " of " + std::to_string(fFiles) + ": " + name;
 	line.trailing = byte_amount(passed);
@@ -177,6 +200,11 @@ JobTicker::_Line()
 	int32 page = gJobProgress.pages.load(std::memory_order_relaxed) - pagesBefore;
 	if (page > 0)
 		line.trailing += ", page " + std::to_string(page);
+	if (fWaited && now - fWaitSeen < kWaitKeptFor) {
+		line.trailing += " - waiting for the printer";
+		if (!fWaitReason.empty())
+			line.trailing += ": " + fWaitReason;
+	}
 	return line;
 }
 

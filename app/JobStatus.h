@@ -2,6 +2,7 @@
 // job runs, how far a job has come while it runs, and how it ended.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -13,6 +14,7 @@
 class BMessage;
 class BStatusBar;
 class BWindow;
+class JobFileReader;
 
 // The window's message that shows a status: "label", "trailing" (strings),
 // "filled" (int32, thousandths of the bar) and "job" (int32, 1 while a job
@@ -43,14 +45,17 @@ void post_status(BWindow* window, const JobStatusLine& line, bool jobRuns);
 
 // A thread beside the job that tells the window about four times a second
 // how far it has come, only when the words change: the file (n of m), the
-// bytes of it passed over and the pages, or that a write has waited for the
-// printer for more than a second, and why. The job's thread tells it when a
+// bytes of it that have left the program (the bytes read, for a file that
+// claims no size) and the pages, and beside them that nothing has gone to the
+// printer for more than a second, and why. That stays said for a few seconds
+// after the printer took bytes again, so a printer taking a little now and
+// then does not make the words flap. The job's thread tells it when a
 // file begins; the rest it reads from the counters the job keeps.
 class JobTicker {
 public:
 	// The window must outlive the ticker: the application, whose thread
 	// runs the job, is the one that deletes windows.
-	JobTicker(BWindow* window, int32 files);
+	JobTicker(BWindow* window, int32 files, const JobFileReader* reader);
 	~JobTicker();
 	JobTicker(const JobTicker&) = delete;
 	JobTicker& operator=(const JobTicker&) = delete;
@@ -68,6 +73,11 @@ private:
 
 	BWindow* fWindow;
 	int32 fFiles;
+	const JobFileReader* fReader;
+	// The ticker's own: when a wait for the printer was last seen, and why.
+	std::chrono::steady_clock::time_point fWaitSeen;
+	bool fWaited = false;
+	std::string fWaitReason;
 	int32 fPagesBefore;  // the counter when the job began
 
 	std::mutex fLock;
@@ -77,5 +87,6 @@ private:
 	std::string fName;          // guarded by fLock
 	int64_t fSize = 0;          // guarded by fLock
 	int32 fFilePagesBefore = 0; // guarded by fLock
+	int64_t fOutputBefore = 0;  // guarded by fLock: bytes the job sent before the file
 	std::thread fThread;
 };

@@ -1,5 +1,6 @@
 #include "QuillonApplication.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -137,6 +138,48 @@ ShowJobEnd(BWindow* window, const std::string& label, const std::string& trailin
 	post_status(window, line, false);
 }
 
+// Why a file of the job did not open, in a few words.
+static std::string
+UnopenedWords(int error)
+{
+	switch (error) {
+		case ENOENT:
+		case ENOTDIR:
+			return "not there";
+		case EACCES:
+		case EPERM:
+			return "no permission";
+		case EISDIR:
+			return "a folder";
+		default:
+			return strerror(error);
+	}
+}
+
+// "Reading notes.txt failed: Input/output error. The rest of it was not
+// printed."; several files in one text, each with its reason when they
+// differ.
+static std::string
+UnreadText(const std::vector<std::pair<std::string, int>>& unread)
+{
+	if (unread.size() == 1) {
+		return "Reading " + unread[0].first + " failed: " + strerror(unread[0].second)
+			+ ". The rest of it was not printed.";
+	}
+	bool alike = std::all_of(unread.begin(), unread.end(),
+		[&unread](const auto& file) { return file.second == unread[0].second; });
+	std::string names;
+	for (size_t i = 0; i < unread.size(); i++) {
+		if (i > 0)
+			names += i + 1 == unread.size() ? " and " : ", ";
+		names += unread[i].first;
+		if (!alike)
+			names += std::string(" (") + strerror(unread[i].second) + ")";
+	}
+	return "Reading " + names + " failed" + (alike ? std::string(": ") + strerror(unread[0].second) : "")
+		+ ". The rest of each was not printed.";
+}
+
 void
 QuillonApplication::RefsReceived(BMessage* message)
 {
@@ -183,13 +226,15 @@ QuillonApplication::RefsReceived(BMessage* message)
 		return;
 	}
 
+	bool stoppedAtOpen = false;
 	std::string unopened;
-	std::string unread;
+	std::vector<std::pair<std::string, int>> unread;  // each file whose read failed, and why
 	entry_ref ref;
 	int32 printed = 0;
-	JobTicker ticker(window, CountRefs(message));
+	JobTicker ticker(window, CountRefs(message), &fReader);
 	for (int32 index = 0; message->FindRef("refs", index, &ref) == B_OK; index++) {
 		if (!fReader.Open(ref)) {
+			stoppedAtOpen = true;
 			unopened = NameOf(ref);
 			break;
 		}
@@ -199,7 +244,7 @@ QuillonApplication::RefsReceived(BMessage* message)
 			PrintGraphicPages();
 		std::string failed = fReader.EndFile(NameOf(ref));
 		if (!failed.empty())
-			unread = failed;
+			unread.emplace_back(failed, fReader.FileReadError());
 		// Quit closed the output: the application is on its way out.
 		if (PrinterPortClosedByQuit())
 			break;
@@ -214,24 +259,30 @@ QuillonApplication::RefsReceived(BMessage* message)
 		return;
 	}
 	std::string target = describe_printer_port(path).target;
+	std::string whyUnopened = stoppedAtOpen ? UnopenedWords(fReader.OpenError()) : "";
+	if (stoppedAtOpen)
+		fprintf(stderr, "quillon: could not open %s: %s\n", unopened.c_str(), whyUnopened.c_str());
+	// A job that failed shows an empty bar.
 	if (int error = PrinterPortError())
 		ShowJobEnd(window, "Printing to " + target + " failed", strerror(error));
-	else if (!unopened.empty())
+	else if (stoppedAtOpen)
 		ShowJobEnd(window, printed_summary(printed, ticker.Pages(), target),
-			"could not open " + unopened, 1000);
+			"could not open " + unopened + ": " + whyUnopened);
+	else if (!unread.empty())
+		ShowJobEnd(window, printed_summary(printed, ticker.Pages(), target),
+			"reading " + unread.front().first + " failed");
 	else
 		ShowJobEnd(window, printed_summary(printed, ticker.Pages(), target), "", 1000);
 
 	// Nothing is lost without a word: a file that did not open, and output
 	// that did not reach the printer, are told after the output is closed.
-	if (!unopened.empty()) {
+	if (stoppedAtOpen) {
 		std::string text = "Could not open " + unopened
 			+ "; it and the files after it were not printed.";
 		RunAlert("Printer Alert", text.c_str(), "OK");
 	}
 	if (!unread.empty()) {
-		std::string text = "Reading " + unread + " failed: " + strerror(fReader.ReadError())
-			+ ". The rest of it was not printed.";
+		std::string text = UnreadText(unread);
 		RunAlert("Printer Alert", text.c_str(), "OK");
 	}
 	if (int error = PrinterPortError()) {

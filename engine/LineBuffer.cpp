@@ -6,6 +6,8 @@
 #include <cstring>
 #include <mutex>
 
+#include <stdio_ext.h>
+
 char LineBuffer[kLineBufferSize];
 int32_t LineLenght = 0;
 int32_t ASC = 0;
@@ -290,6 +292,15 @@ QuitClosePrinterPort()
 	sCloseAfterUse.store(port);
 	if (!sPortInUse.load())
 		CloseAfterUse();
+}
+
+size_t
+PrinterPortPending()
+{
+	// Under the lock a port that is there is not being closed by Quit.
+	std::lock_guard<std::mutex> lock(sPortLock);
+	FILE* port = Port().load();
+	return port != nullptr ? __fpending(port) : 0;
 }
 
 bool

@@ -152,6 +152,9 @@ extern port_opener PrinterPortOpener;  // fopen(path, "w") unless the platform s
 // a write that waits for a printer that stopped reading is to return at once.
 typedef void (*port_abandoner)(FILE* port);
 extern port_abandoner PrinterPortAbandoner;  // none unless the platform sets one
+// Bytes written to the port that its stream still gathers, not yet handed
+// on; 0 when no port is open. On the job's thread, between writes.
+size_t PrinterPortPending();
 
 // The job's thread marks the port in use for a stretch of writes, a text
 // pass over one piece of a file: its line ends then cost no atomic store. A

@@ -41,9 +41,76 @@ HeadlessBackend::SetEventSink(EventSink sink)
 	fSink = sink;
 }
 
-void
-HeadlessBackend::Emit(const std::string& line)
+namespace {
+
+// How many bytes the UTF-8 sequence at text[i] takes, 0 when none starts there.
+size_t
+Utf8Length(const std::string& text, size_t i)
 {
+	unsigned char lead = static_cast<unsigned char>(text[i]);
+	size_t length;
+	unsigned int least;  // the smallest code point of that length
+	if (lead < 0x80)
+		return 1;
+	if (lead >= 0xC2 && lead <= 0xDF)
+		length = 2, least = 0x80;
+	else if (lead >= 0xE0 && lead <= 0xEF)
+		length = 3, least = 0x800;
+	else if (lead >= 0xF0 && lead <= 0xF4)
+		length = 4, least = 0x10000;
+	else
+		return 0;
+	if (i + length > text.size())
+		return 0;
+	unsigned int code = lead & (0x7F >> length);
+	for (size_t k = 1; k < length; k++) {
+		unsigned char next = static_cast<unsigned char>(text[i + k]);
+		if ((next & 0xC0) != 0x80)
+			return 0;
+		code = (code << 6) | (next & 0x3F);
+	}
+	bool surrogate = code >= 0xD800 && code <= 0xDFFF;
+	return code >= least && code <= 0x10FFFF && !surrogate ? length : 0;
+}
+
+}  // namespace
+
+std::string
+escape_event_field(const std::string& field)
+{
+	std::string escaped;
+	escaped.reserve(field.size());
+	for (size_t i = 0; i < field.size();) {
+		unsigned char c = static_cast<unsigned char>(field[i]);
+		size_t length = Utf8Length(field, i);
+		if (c == '\\') {
+			escaped += "\\\\";
+		} else if (c == '\t') {
+			escaped += "\\t";
+		} else if (c == '\n') {
+			escaped += "\\n";
+		} else if (c == '\r') {
+			escaped += "\\r";
+		} else if (c < 0x20 || c == 0x7F || length == 0) {
+			char hex[5];
+			snprintf(hex, sizeof(hex), "\\x%02X", c);
+			escaped += hex;
+		} else {
+			escaped.append(field, i, length);
+			i += length;
+			continue;
+		}
+		i++;
+	}
+	return escaped;
+}
+
+void
+HeadlessBackend::Emit(const std::vector<std::string>& fields)
+{
+	std::string line;
+	for (size_t i = 0; i < fields.size(); i++)
+		line += (i == 0 ? "" : "\t") + escape_event_field(fields[i]);
 	std::lock_guard<std::mutex> lock(fLock);
 	if (fSink)
 		fSink(line);
@@ -58,10 +125,9 @@ HeadlessBackend::_ReportAlert(BAlert* alert)
 	for (int32 i = 0; i < alert->CountButtons(); i++)
 		record.buttons.push_back(alert->ButtonLabel(i));
 
-	std::string line = "alert\t" + record.title + "\t" + record.text;
-	for (const std::string& button : record.buttons)
-		line += "\t" + button;
-	Emit(line);
+	std::vector<std::string> fields = { "alert", record.title, record.text };
+	fields.insert(fields.end(), record.buttons.begin(), record.buttons.end());
+	Emit(fields);
 	return record;
 }
 
@@ -104,7 +170,7 @@ HeadlessBackend::ShowPanel(BFilePanel* panel)
 		std::lock_guard<std::mutex> lock(fLock);
 		fPanels.push_back(panel);
 	}
-	Emit("panel");
+	Emit({ "panel" });
 }
 
 // A panel is hidden when done and as its window deletes it: in the user's
@@ -186,16 +252,17 @@ HeadlessBackend::PresentWindow(BWindow* window, const DisplayList& drawn)
 				fLastStatus = status;
 		}
 		if (changed)
-			Emit("status\t" + status);
+			Emit({ "status", status });
 	}
 	if (KitPrivate::DrawAsker(window) != this)
 		return;
 	for (const DrawnString& string : drawn) {
 		if (string.shape != B_DRAWN_STRING || dynamic_cast<const BStatusBar*>(string.view) != NULL)
 			continue;
-		char position[64];
-		snprintf(position, sizeof(position), "%g\t%g", string.inView.x, string.inView.y);
-		Emit(std::string("text\t") + position + "\t" + string.text);
+		char x[32], y[32];
+		snprintf(x, sizeof(x), "%g", string.inView.x);
+		snprintf(y, sizeof(y), "%g", string.inView.y);
+		Emit({ "text", x, y, string.text });
 	}
 }
 

@@ -20,6 +20,12 @@ struct AlertRecord {
 	std::vector<std::string> buttons;
 };
 
+// A field of an event line as it is written: a backslash as \\, TAB, line
+// feed and carriage return as \t, \n and \r, any other control byte, DEL and
+// every byte that is not part of UTF-8 as \xHH; so no name can end a field
+// or a line. The script reader takes the same escapes inside double quotes.
+std::string escape_event_field(const std::string& field);
+
 class HeadlessBackend : public PlatformBackend {
 public:
 	typedef std::function<void(const std::string& line)> EventSink;
@@ -66,8 +72,9 @@ public:
 	// The application object is gone (or there never was one).
 	bool HasEnded() const;
 
-	// Reports one event line, in the order events happen.
-	void Emit(const std::string& line);
+	// Reports one event line, in the order events happen: its fields, each
+	// escaped (escape_event_field), joined by a TAB.
+	void Emit(const std::vector<std::string>& fields);
 
 protected:
 	// What the alert says, reported as its event line. A backend built on

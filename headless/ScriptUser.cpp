@@ -28,6 +28,38 @@ read_script_line(const std::string& line, std::vector<std::string>& words, std::
 	return kScriptAction;
 }
 
+// The escape after a backslash inside quotes, as event lines write them
+// (\" too): how many bytes it takes after the backslash, 0 when none is
+// there (the backslash stands for itself), and the byte it stands for.
+static size_t
+Unescape(const std::string& line, size_t at, char* c)
+{
+	auto hex = [](char digit) {
+		if (digit >= '0' && digit <= '9')
+			return digit - '0';
+		if (digit >= 'a' && digit <= 'f')
+			return digit - 'a' + 10;
+		if (digit >= 'A' && digit <= 'F')
+			return digit - 'A' + 10;
+		return -1;
+	};
+	switch (line[at]) {
+		case '"': *c = '"'; return 1;
+		case '\\': *c = '\\'; return 1;
+		case 't': *c = '\t'; return 1;
+		case 'n': *c = '\n'; return 1;
+		case 'r': *c = '\r'; return 1;
+		case 'x':
+			if (at + 2 < line.size() && hex(line[at + 1]) >= 0 && hex(line[at + 2]) >= 0) {
+				*c = static_cast<char>(hex(line[at + 1]) * 16 + hex(line[at + 2]));
+				return 3;
+			}
+			return 0;
+		default:
+			return 0;
+	}
+}
+
 bool
 split_script_line(const std::string& line, std::vector<std::string>& words)
 {
@@ -48,8 +80,8 @@ split_script_line(const std::string& line, std::vector<std::string>& words)
 					closed = true;
 					break;
 				}
-				if (c == '\\' && i < line.size() && (line[i] == '"' || line[i] == '\\'))
-					c = line[i++];
+				if (c == '\\' && i < line.size())
+					i += Unescape(line, i, &c);
 				word += c;
 			}
 			if (!closed)
@@ -95,6 +127,11 @@ TakeAction(HeadlessBackend* backend, const std::vector<std::string>& words)
 	if (action == "select" || action == "drop") {
 		if (arguments.empty())
 			return action + " takes one or more files";
+		// An empty name names no file: the job is not begun without it.
+		for (const std::string& file : arguments) {
+			if (file.empty())
+				return action + " takes no empty file name";
+		}
 		if (action == "select")
 			return backend->SelectFiles(arguments);
 		return backend->Drop(arguments);
@@ -108,8 +145,11 @@ TakeAction(HeadlessBackend* backend, const std::vector<std::string>& words)
 			return backend->CloseWindow();
 		if (action == "draw")
 			return backend->Draw();
-		for (const char* line : kHelp)
-			backend->Emit(std::string("help\t") + line);
+		for (const char* line : kHelp) {
+			std::string text = line;
+			size_t tab = text.find('\t');
+			backend->Emit({ "help", text.substr(0, tab), text.substr(tab + 1) });
+		}
 		return "";
 	}
 	return "unknown action " + action;
@@ -156,7 +196,7 @@ run_script(HeadlessBackend* backend, std::istream& script)
 		if (kind == kScriptAction)
 			error = TakeAction(backend, words);
 		if (!error.empty())
-			backend->Emit("error\t" + error);
+			backend->Emit({ "error", error });
 	}
 	Leave(backend);
 }

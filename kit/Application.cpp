@@ -20,7 +20,9 @@ LaunchRefs(int argc, char** argv)
 	std::vector<std::string> refs;
 	bool after = false;
 	for (int index = 1; index < argc && argv != NULL && argv[index] != NULL; index++) {
-		if (after)
+		if (after && argv[index][0] == '\0')
+			fprintf(stderr, "quillon: an empty file name after --refs names no file; skipped\n");
+		else if (after)
 			refs.push_back(argv[index]);
 		else
 			after = strcmp(argv[index], "--refs") == 0;

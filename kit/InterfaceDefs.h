@@ -58,6 +58,9 @@ enum file_panel_mode {
 	B_SAVE_PANEL = 1,
 };
 
+// Where a string that has less room than it needs loses its characters.
+enum { B_TRUNCATE_END = 0, B_TRUNCATE_BEGINNING = 1, B_TRUNCATE_MIDDLE = 2 };
+
 struct escapement_delta {
 	float nonspace;
 	float space;

@@ -32,6 +32,12 @@ struct DrawnString {
 	float size;
 	font_kind kind;
 	drawn_shape shape = B_DRAWN_STRING;
+	// A string's room, from inView to the right: 0 when it may take what it
+	// needs. A string the backend's font makes wider than that is shortened
+	// with an ellipsis, where truncation says (B_TRUNCATE_END...), so it
+	// never runs into what is drawn beside it.
+	float width = 0.0f;
+	uint32 truncation = 0;
 	BRect rect = BRect();
 	// The view that drew it. Only for the backend's PresentWindow, on the
 	// window's thread: a copy kept for later must not use it.

@@ -11,6 +11,8 @@ const float kTextBaseline = 13.0f;
 const float kBarTop = 18.0f;
 const float kBarHeight = 14.0f;
 const float kInset = 4.0f;
+// The least room between the two sides.
+const float kGap = 12.0f;
 
 // Two parts of a side of the bar, with a space between when both are there.
 std::string
@@ -46,23 +48,45 @@ BStatusBar::AttachedToWindow()
 
 // The left side shows the label and the text, the right side the trailing
 // text and the trailing label; the bar below is filled as far as the value
-// has come towards the maximum.
+// has come towards the maximum. When the two sides do not fit side by side,
+// each keeps a room of its own and is shortened in the middle (where a long
+// path or file name loses least): the shorter side keeps all it needs up to
+// half the width, the other side takes the rest.
 void
 BStatusBar::Draw(BRect)
 {
 	BRect bounds = Bounds();
 	std::string left = Joined(fLabel, fText);
 	std::string right = Joined(fTrailingText, fTrailingLabel);
+	BFont font;
+	GetFont(&font);
+	const float room = std::max(bounds.Width() - 2.0f * kInset, 0.0f);
+	float leftWidth = left.empty() ? 0.0f : font.StringWidth(left.c_str());
+	float rightWidth = right.empty() ? 0.0f : font.StringWidth(right.c_str());
+	float gap = left.empty() || right.empty() ? 0.0f : kGap;
+	if (leftWidth + gap + rightWidth > room) {
+		float half = (room - gap) / 2.0f;
+		if (rightWidth <= half)
+			leftWidth = room - gap - rightWidth;
+		else if (leftWidth <= half)
+			rightWidth = room - gap - leftWidth;
+		else
+			leftWidth = rightWidth = half;
+		if (left.empty())
+			rightWidth = room;
+		if (right.empty())
+			leftWidth = room;
+	} else {
+		// What fits keeps the room up to the other side.
+		leftWidth = room - gap - rightWidth;
+	}
 	if (!left.empty()) {
 		MovePenTo(kInset, kTextBaseline);
-		DrawString(left.c_str());
+		DrawString(left.c_str(), leftWidth, B_TRUNCATE_MIDDLE);
 	}
 	if (!right.empty()) {
-		BFont font;
-		GetFont(&font);
-		MovePenTo(std::max(bounds.right - kInset - font.StringWidth(right.c_str()), kInset),
-			kTextBaseline);
-		DrawString(right.c_str());
+		MovePenTo(std::max(bounds.right - kInset - rightWidth, kInset), kTextBaseline);
+		DrawString(right.c_str(), rightWidth, B_TRUNCATE_MIDDLE);
 	}
 	BRect bar(kInset, kBarTop, bounds.right - kInset, kBarTop + kBarHeight);
 	StrokeRect(bar);

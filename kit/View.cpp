@@ -128,6 +128,22 @@ BView::DrawString(const char* string, escapement_delta*)
 }
 
 void
+BView::DrawString(const char* string, float width, uint32 truncation)
+{
+	if (string == NULL)
+		return;
+	if (fWindow != NULL) {
+		DrawnString drawn = { fPenLocation, _InWindow(fPenLocation), string, fFont.Size(),
+			fFont.Kind() };
+		drawn.view = this;
+		drawn.width = std::max(width, 0.0f);
+		drawn.truncation = truncation;
+		fWindow->_AddDrawn(std::move(drawn));
+	}
+	fPenLocation.x += std::max(width, 0.0f);
+}
+
+void
 BView::StrokeRect(BRect rect)
 {
 	_DrawRect(rect, B_DRAWN_STROKED_RECT);

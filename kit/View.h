@@ -34,6 +34,10 @@ public:
 	void MovePenTo(float x, float y);
 	BPoint PenLocation() const { return fPenLocation; }
 	void DrawString(const char* string, escapement_delta* delta = NULL);
+	// Draws the string in the room of width from the pen, shortened where
+	// the mode says (B_TRUNCATE_MIDDLE...) when the backend's font needs
+	// more; the pen moves on by the room.
+	void DrawString(const char* string, float width, uint32 truncation);
 	// The outline of the rectangle, or all of it filled.
 	void StrokeRect(BRect rect);
 	void FillRect(BRect rect);

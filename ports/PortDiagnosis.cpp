@@ -62,6 +62,15 @@ RefusedLink(const std::string& path)
 		&& stat(Folder(path).c_str(), &folder) == 0 && !port_link_followed(folder, link);
 }
 
+// A folder that is not there, or was removed while it was still the
+// working folder (it then has no name left, and no links).
+bool
+FolderGone(const std::string& path)
+{
+	struct stat folder;
+	return stat(Folder(path).c_str(), &folder) != 0 || folder.st_nlink == 0;
+}
+
 bool
 Writable(const std::string& path)
 {
@@ -167,16 +176,21 @@ describe_printer_port(const char* path)
 		view.problem = "link not followed";
 		return view;
 	}
-	struct stat info;
-	if (stat(file.c_str(), &info) != 0) {
-		struct stat link;
-		if (errno == EACCES)
+	// The entry is looked at first and followed after, so a file that a job
+	// makes between the two looks is seen as made, not as a link.
+	struct stat info, link;
+	bool entered = lstat(file.c_str(), &link) == 0;
+	bool followed = entered && (!S_ISLNK(link.st_mode) || stat(file.c_str(), &info) == 0);
+	if (entered && !S_ISLNK(link.st_mode))
+		info = link;
+	if (!followed) {
+		if (!entered && errno == EACCES)
 			view.problem = "no permission";
 		else if (!route.plainFile)
 			view.problem = "not there";
-		else if (lstat(file.c_str(), &link) == 0)
+		else if (entered)
 			view.problem = "link to nothing";
-		else if (access(Folder(file).c_str(), F_OK) != 0)
+		else if (FolderGone(file))
 			view.problem = "folder not there";
 		else if (!Writable(Folder(file)))
 			view.problem = "no permission";
@@ -226,7 +240,9 @@ describe_port_failure(const char* path, int error)
 			if (!there && lstat(route.target.c_str(), &link) == 0)
 				return { file + " is a link to a file that is not there",
 					"a link is never followed to make a file: make it first, or name it directly" };
-			if (access(Folder(route.target).c_str(), F_OK) != 0)
+			if (FolderGone(route.target) && Folder(file) == ".")
+				return { "the working folder is not there any more", "start Quillon in a folder that is" };
+			if (FolderGone(route.target))
 				return { "the folder " + Folder(file) + " is not there", "" };
 			break;
 		case EACCES:
@@ -240,6 +256,9 @@ describe_port_failure(const char* path, int error)
 			if (route.plainFile)
 				return { file + " is one of the files to print", "" };
 			return { file + " is busy", "another program holds it" };
+		case EWOULDBLOCK:
+			// Another job holds the output's lock.
+			return { file + " is busy", "another program prints to it" };
 		case EISDIR:
 			return { file + " is a folder", "" };
 		case EROFS:

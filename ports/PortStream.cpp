@@ -18,9 +18,13 @@
 #include <poll.h>
 #include <sys/mman.h>
 #include <sys/eventfd.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <netinet/in.h>
+#include <linux/tcp.h>
 
 #include "PortDiagnosis.h"
 
@@ -37,6 +41,11 @@ struct PortStream {
 	std::unique_ptr<char[]> buffer;
 	std::unique_ptr<class WriteBehind> behind;  // a plain file's writes, past the first
 	size_t writtenAtOnce = 0;
+	bool peerClosed = false;  // a network printer has said all it will say
+	// Bytes the port took: written to the file or device, or handed to the
+	// system for the socket or pipe. Only the writing thread adds.
+	std::atomic<int64_t> accepted{0};
+	std::atomic<int64_t> handed{0};  // bytes stdio handed to the stream
 
 	// For port_stream_wait. Only the writing thread stores waitingSince;
 	// the rest is set before the stream is watched and left alone after.
@@ -158,6 +167,22 @@ ClearWaiting(PortStream& stream, bool* marked)
 	*marked = false;
 }
 
+// What a network printer sends back (a banner, PJL status) is read and let
+// go: input left unread when the socket closes makes the system reset the
+// connection and drop whatever it still had to send.
+void
+DrainInput(PortStream& stream)
+{
+	char discarded[4096];
+	while (stream.socket && !stream.peerClosed) {
+		ssize_t count = recv(stream.descriptor, discarded, sizeof(discarded), MSG_DONTWAIT);
+		if (count == 0)
+			stream.peerClosed = true;
+		if (count <= 0)
+			return;
+	}
+}
+
 // Waits until the printer takes more or the user quits; false with errno set
 // when the write is to be given up.
 bool
@@ -174,7 +199,10 @@ WaitUntilWritable(PortStream& stream)
 		return true;
 	}
 	for (;;) {
-		struct pollfd waits[2] = { { stream.descriptor, POLLOUT, 0 }, { stream.wake, POLLIN, 0 } };
+		short events = POLLOUT;
+		if (stream.socket && !stream.peerClosed)
+			events |= POLLIN;
+		struct pollfd waits[2] = { { stream.descriptor, events, 0 }, { stream.wake, POLLIN, 0 } };
 		int ready = poll(waits, 2, -1);
 		if (ready < 0 && errno == EINTR)
 			continue;
@@ -184,7 +212,12 @@ WaitUntilWritable(PortStream& stream)
 			errno = ECANCELED;
 			return false;
 		}
-		// POLLERR or POLLHUP: the next write says what went wrong.
+		if ((waits[0].revents & ~POLLIN) == 0) {
+			DrainInput(stream);
+			continue;
+		}
+		// Writable, or POLLERR or POLLHUP: the next write says what went
+		// wrong.
 		return true;
 	}
 }
@@ -210,6 +243,7 @@ WriteAll(PortStream& stream, const char* bytes, size_t size)
 {
 	size_t done = 0;
 	bool marked = false;
+	DrainInput(stream);
 	while (done < size) {
 		// Once the user quit, only a plain file is still written to: it takes
 		// the bytes without waiting on anybody.
@@ -222,6 +256,7 @@ WriteAll(PortStream& stream, const char* bytes, size_t size)
 		if (count > 0) {
 			ClearWaiting(stream, &marked);
 			done += static_cast<size_t>(count);
+			stream.accepted.fetch_add(count, std::memory_order_relaxed);
 			continue;
 		}
 		if (count == 0) {
@@ -385,6 +420,8 @@ WritePort(void* cookie, const char* bytes, size_t size)
 {
 	PortStream& stream = *static_cast<PortStream*>(cookie);
 	errno = 0;
+	stream.handed.store(stream.handed.load(std::memory_order_relaxed) + size,
+		std::memory_order_relaxed);
 	// The first megabytes of a plain file are written at once: a short job
 	// would spend more on starting the thread than the thread saves it.
 	const size_t kWrittenAtOnce = 2 * 1024 * 1024;
@@ -404,6 +441,84 @@ WritePort(void* cookie, const char* bytes, size_t size)
 	// The library counts a short write as failed, and carries on with the
 	// rest when one comes: say how far it got, or that nothing went.
 	return done > 0 ? static_cast<ssize_t>(done) : -1;
+}
+
+// Bytes of a network printer's connection that its side has acknowledged.
+int64_t
+AcknowledgedBytes(const PortStream& stream)
+{
+	struct tcp_info info;
+	socklen_t length = sizeof(info);
+	memset(&info, 0, sizeof(info));
+	if (getsockopt(stream.descriptor, IPPROTO_TCP, TCP_INFO, &info, &length) != 0
+		|| length < offsetof(struct tcp_info, tcpi_bytes_acked) + sizeof(info.tcpi_bytes_acked))
+		return -1;
+	return static_cast<int64_t>(info.tcpi_bytes_acked);
+}
+
+// A network printer's job ends only once the printer has every byte: the
+// sending side is shut, and the close waits until the printer has
+// acknowledged the last byte, then a moment for it to close its side, all
+// the while reading what it says. A reset or an error before the last byte
+// fails the job; Quit cuts the wait short without one. Returns the errno of
+// the failure, or 0.
+int
+FinishDelivery(PortStream& stream)
+{
+	const int kPoll = 50;                 // ms between looks at the acknowledgements
+	const int kCloseWait = 1000 / kPoll;  // looks for the printer to close its side
+	if (shutdown(stream.descriptor, SHUT_WR) != 0)
+		return errno;
+	const int64_t sent = stream.accepted.load(std::memory_order_relaxed);
+	bool marked = false;
+	int afterLast = 0;
+	int error = 0;
+	for (;;) {
+		int64_t acknowledged = AcknowledgedBytes(stream);
+		if (acknowledged < 0 || acknowledged >= sent) {
+			// All is there (or the system cannot tell): a printer that
+			// keeps the connection open is not waited for long.
+			ClearWaiting(stream, &marked);
+			if (stream.peerClosed || ++afterLast > kCloseWait)
+				break;
+		} else {
+			MarkWaiting(stream, &marked);
+		}
+		// Once the printer has said its last, only a hang-up or an error
+		// is waited for.
+		short events = stream.peerClosed ? 0 : POLLIN;
+		struct pollfd waits[2] = { { stream.descriptor, events, 0 }, { stream.wake, POLLIN, 0 } };
+		int ready = poll(waits, 2, kPoll);
+		if (ready < 0 && errno != EINTR) {
+			error = errno;
+			break;
+		}
+		if (ready <= 0)
+			continue;
+		if ((waits[1].revents & POLLIN) != 0)
+			break;
+		if ((waits[0].revents & POLLERR) != 0) {
+			socklen_t length = sizeof(error);
+			if (getsockopt(stream.descriptor, SOL_SOCKET, SO_ERROR, &error, &length) != 0)
+				error = errno;
+			if (error == 0)
+				error = ECONNRESET;
+			break;
+		}
+		// Both sides closed.
+		if ((waits[0].revents & POLLHUP) != 0)
+			break;
+		DrainInput(stream);
+	}
+	ClearWaiting(stream, &marked);
+	// What the printer acknowledged before it went is what it has: a reset
+	// after the last byte lost nothing.
+	int64_t acknowledged = AcknowledgedBytes(stream);
+	if (acknowledged >= sent || stream.abandoned.load(std::memory_order_relaxed))
+		return 0;
+	if (acknowledged < 0)
+		return error;
+	return error != 0 ? error : ECONNRESET;
 }
 
 int
@@ -426,6 +541,8 @@ ClosePort(void* cookie)
 		if (stream->firstError == 0)
 			stream->firstError = behind;
 	}
+	if (stream->socket && stream->firstError == 0 && !stream->abandoned.load(std::memory_order_relaxed))
+		stream->firstError = FinishDelivery(*stream);
 	int error = stream->firstError;
 	if (close(stream->descriptor) != 0 && error == 0 && errno != EINTR)
 		error = errno;
@@ -538,6 +655,31 @@ port_stream_wait()
 		wait.reason = sStatusAsker.Ask(stream, asked, reader != NULL ? reader : &lp_status_reader());
 	}
 	return wait;
+}
+
+PortCounts
+port_stream_counts()
+{
+	PortCounts counts = { -1, -1 };
+	std::lock_guard<std::mutex> lock(sStreamsLock);
+	if (sWatched == NULL)
+		return counts;
+	const PortStream& stream = *sWatched;
+	counts.handed = stream.handed.load(std::memory_order_relaxed);
+	int64_t accepted = stream.accepted.load(std::memory_order_relaxed);
+	// The descriptor stays open while the stream is watched: its close
+	// takes this lock first.
+	int queued = 0;
+	if (stream.socket) {
+		int64_t acknowledged = AcknowledgedBytes(stream);
+		counts.delivered = acknowledged >= 0 ? std::min(acknowledged, accepted) : accepted;
+		return counts;
+	}
+	if (stream.pollable && ioctl(stream.descriptor, isatty(stream.descriptor) ? TIOCOUTQ : FIONREAD,
+			&queued) == 0)
+		accepted -= std::min<int64_t>(queued, accepted);
+	counts.delivered = accepted;
+	return counts;
 }
 
 void

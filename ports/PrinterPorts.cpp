@@ -6,8 +6,10 @@
 #include <fcntl.h>
 #include <netdb.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -212,6 +214,15 @@ OpenGuarded(const std::string& target, int flags)
 	return error == 0 ? descriptor : -1;
 }
 
+// Files and printer devices are locked for the job; a pipe or a socket has a
+// reader who sees one writer's bytes after the other's anyway, and /dev/null
+// and its kin (major 1) take any number of writers.
+bool
+Exclusive(const struct stat& info)
+{
+	return S_ISREG(info.st_mode) || (S_ISCHR(info.st_mode) && major(info.st_rdev) != 1);
+}
+
 bool
 IsInput(const struct stat& output, const std::vector<PortFileId>& inputs, size_t* which)
 {
@@ -285,7 +296,18 @@ network_printer_address(const std::string& target)
 		return "";
 	std::string rest = target.substr(6);
 	size_t colon = rest.rfind(':');
-	if (colon == std::string::npos || colon + 1 == rest.size())
+	// A host, and a port of 1 to 65535 in digits alone: a larger number
+	// would wrap around to another port, a service name is not a printer's.
+	if (colon == std::string::npos || colon == 0 || colon + 1 == rest.size()
+		|| colon + 6 < rest.size())
+		return "";
+	long port = 0;
+	for (size_t i = colon + 1; i < rest.size(); i++) {
+		if (rest[i] < '0' || rest[i] > '9')
+			return "";
+		port = port * 10 + (rest[i] - '0');
+	}
+	if (port < 1 || port > 65535 || rest.compare(0, colon, "[]") == 0)
 		return "";
 	return rest;
 }
@@ -327,8 +349,7 @@ open_printer_port(const char* path, const std::vector<PortFileId>& inputs, size_
 	// the open: a serial port for carrier, a named pipe for a reader (none
 	// there is a port that failed).
 	int flags = O_WRONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK;
-	bool plain = route.plainFile;
-	if (plain)
+	if (route.plainFile)
 		flags |= O_CREAT;
 	int descriptor = OpenGuarded(target, flags);
 	if (descriptor < 0)
@@ -340,7 +361,14 @@ open_printer_port(const char* path, const std::vector<PortFileId>& inputs, size_
 		error = errno;
 	else if (IsInput(info, inputs, input))
 		error = EBUSY;
-	else if (plain && S_ISREG(info.st_mode) && ftruncate(descriptor, 0) != 0)
+	// One job at a time on an output: a second one, from this program or
+	// another, is refused rather than mixing its lines into the first's.
+	// The lock goes with the last descriptor of the open, at the close.
+	else if (Exclusive(info) && flock(descriptor, LOCK_EX | LOCK_NB) != 0)
+		error = errno;
+	// What is cut is what is a plain file, wherever it lies (/dev/shm too),
+	// and only once the output is the job's alone.
+	else if (S_ISREG(info.st_mode) && ftruncate(descriptor, 0) != 0)
 		error = errno;
 	// A port left in its old mode would translate line ends.
 	else if (serial && isatty(descriptor) && !MakeRaw(descriptor, speed))

@@ -97,7 +97,7 @@ TEST(StatusEvents, AJobFromIdleToItsEnd)
 	} kCases[] = {
 		{ "slow pipe", SlowPipe, 600000, NULL, NULL },
 		{ "stalled network printer", StalledNetworkPrinter, 3000000, "127.0.0.1:",
-			"Waiting for the printer - 127.0.0.1:" },
+			" - waiting for the printer: 127.0.0.1:" },
 	};
 	for (const auto& test : kCases) {
 		ScratchDir directory;

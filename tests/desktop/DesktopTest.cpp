@@ -542,10 +542,13 @@ TEST(DesktopWindow, StatusBarFollowsAJobToASlowPrinter)
 	// The printer pauses: the words change, the bar stands.
 	reading = false;
 	std::this_thread::sleep_for(milliseconds(300));
-	int pausedAt = ReadStatus(window).filled;
+	StatusView paused = ReadStatus(window);
 	StatusView waiting;
-	EXPECT_TRUE(Eventually([&] { return !(waiting = ReadStatus(window)).trailing && waiting.filled == pausedAt; }))
-		<< "no word of the waiting";
+	// The file and its progress stay; the wait is said beside them.
+	EXPECT_TRUE(Eventually([&] {
+		waiting = ReadStatus(window);
+		return waiting.trailing && waiting.filled == paused.filled && waiting.text != paused.text;
+	})) << "no word of the waiting";
 	png_image image = {};
 	image.version = PNG_IMAGE_VERSION;
 	image.width = static_cast<png_uint_32>(waiting.width);
