@@ -109,6 +109,18 @@ const PortCase kCases[] = {
      EROFS, 0, "{cwd}/PrintFile is on a file system that cannot be written to", ""},
     {"read-only file", "{dir}/file", nullptr, nullptr, ReadOnlyFile, "{dir}/file",
      "no permission", true, EACCES, 0, "no permission to write to {dir}/file", ""},
+    // A port number past 65535 would wrap around to another port.
+    {"port over 65535", kP1, "tcp://127.0.0.1:99999", nullptr, nullptr, "tcp://127.0.0.1:99999",
+     "not a network address", false, 0, EINVAL,
+     "tcp://127.0.0.1:99999 is not a network printer's address", "write it as tcp://HOST:PORT"},
+    {"port wrapping to 9100", kP1, "tcp://127.0.0.1:74636", nullptr, nullptr, "tcp://127.0.0.1:74636",
+     "not a network address", false, 0, EINVAL,
+     "tcp://127.0.0.1:74636 is not a network printer's address", "write it as tcp://HOST:PORT"},
+    {"no host", kP1, "tcp://:9100", nullptr, nullptr, "tcp://:9100", "not a network address", false, 0,
+     EINVAL, "tcp://:9100 is not a network printer's address", "write it as tcp://HOST:PORT"},
+    {"port zero", kP1, "tcp://127.0.0.1:0", nullptr, nullptr, "tcp://127.0.0.1:0",
+     "not a network address", false, 0, EINVAL,
+     "tcp://127.0.0.1:0 is not a network printer's address", "write it as tcp://HOST:PORT"},
 };
 
 std::string Expand(const char* text, const std::map<std::string, std::string>& values)
@@ -167,6 +179,24 @@ TEST_F(PortDiagnosisTest, PortsSayWhereTheyGoAndWhyTheyFailed)
 		EXPECT_EQ(Expand(test.reason, values), failure.reason);
 		EXPECT_EQ(0u, failure.hint.find(test.hint)) << failure.hint;
 	}
+}
+
+// A working folder removed from under the program is said to be gone, not
+// taken for a file that is missing.
+TEST_F(PortDiagnosisTest, RemovedWorkingFolderIsSaidToBeGone)
+{
+	char current[PATH_MAX];
+	ASSERT_NE(nullptr, getcwd(current, sizeof(current)));
+	std::string gone = fDirectory + "/gone";
+	ASSERT_EQ(0, mkdir(gone.c_str(), 0700));
+	ASSERT_EQ(0, chdir(gone.c_str()));
+	ASSERT_EQ(0, rmdir(gone.c_str()));
+	EXPECT_EQ("folder not there", describe_printer_port("PrintFile").problem);
+	errno = 0;
+	EXPECT_EQ(nullptr, open_printer_port("PrintFile"));
+	int error = errno;
+	EXPECT_EQ("the working folder is not there any more", describe_port_failure("PrintFile", error).reason);
+	ASSERT_EQ(0, chdir(current));
 }
 
 TEST(PrinterStatusTest, StatusBitsSayWhyThePrinterStopped)
