@@ -14,13 +14,6 @@ int32_t ASC = 0;
 int32_t err = 0;
 FILE* PrinterPort = nullptr;
 
-static FILE* OpenForWriting(const char* path)
-{
-	return fopen(path, "w");
-}
-
-port_opener PrinterPortOpener = OpenForWriting;
-port_abandoner PrinterPortAbandoner = nullptr;
 
 int64_t gFlushedEarly = 0;
 bool gPortHeld = false;
@@ -37,6 +30,7 @@ static std::atomic<bool> sPortInUse{false};
 static std::atomic<FILE*> sCloseAfterUse{nullptr};  // Quit asked to close it
 static bool sClosedByQuit = false;
 static int sPortError = 0;
+static port_abandoner sAbandon = nullptr;  // what Quit calls on the port
 
 static inline std::atomic_ref<FILE*>
 Port()
@@ -254,11 +248,11 @@ ReleasePrinterPort()
 }
 
 bool
-OpenPrinterPort(const char* path)
+UsePrinterPort(FILE* port, port_abandoner abandon)
 {
-	FILE* port = PrinterPortOpener(path);
 	std::lock_guard<std::mutex> lock(sPortLock);
 	Port().store(port);
+	sAbandon = abandon;
 	sClosedByQuit = false;
 	sPortError = 0;
 	return port != nullptr;
@@ -287,8 +281,8 @@ QuitClosePrinterPort()
 	sClosedByQuit = true;
 	// A write under way may be waiting for a printer that stopped reading;
 	// it gives up now and leaves the close to us or to itself, as below.
-	if (PrinterPortAbandoner != nullptr)
-		PrinterPortAbandoner(port);
+	if (sAbandon != nullptr)
+		sAbandon(port);
 	sCloseAfterUse.store(port);
 	if (!sPortInUse.load())
 		CloseAfterUse();

@@ -145,13 +145,11 @@ StageRun(const char* bytes, int32_t count)
 int64_t StagedColumn();
 
 // The output stream is shared with the window's Quit command; these keep it
-// closed exactly once and never written after it is closed.
-typedef FILE* (*port_opener)(const char* path);
-extern port_opener PrinterPortOpener;  // fopen(path, "w") unless the platform sets one
-// Called by Quit with the output it takes away, before anything waits on it:
-// a write that waits for a printer that stopped reading is to return at once.
+// closed exactly once and never written after it is closed. The job opens
+// its output and hands it over; with it comes what Quit calls on it, before
+// anything waits on it, so that a write that waits for a printer that
+// stopped reading returns at once (NULL: nothing to call).
 typedef void (*port_abandoner)(FILE* port);
-extern port_abandoner PrinterPortAbandoner;  // none unless the platform sets one
 // Bytes written to the port that its stream still gathers, not yet handed
 // on; 0 when no port is open. On the job's thread, between writes.
 size_t PrinterPortPending();
@@ -172,7 +170,9 @@ public:
 	PrinterPortHold& operator=(const PrinterPortHold&) = delete;
 };
 
-bool OpenPrinterPort(const char* path);  // the print job, at its start
+// The print job, at its start: port (NULL when it did not open) becomes
+// PrinterPort; true when there is one.
+bool UsePrinterPort(FILE* port, port_abandoner abandon);
 void ClosePrinterPort();                 // the print job, at its end
 void QuitClosePrinterPort();             // the window's Quit command
 bool PrinterPortClosedByQuit();          // true once Quit closed the job's output

@@ -97,7 +97,36 @@ void
 RecordingPort::Install()
 {
 	sInstalledPort = this;
-	PrinterPortOpener = _Open;
+}
+
+void
+RecordingPort::UseRealPorts()
+{
+	sInstalledPort = nullptr;
+}
+
+bool
+RecordingPort::OpenInstalled(const char* path, FILE** opened)
+{
+	if (sInstalledPort == nullptr)
+		return false;
+	*opened = _Open(path);
+	return true;
+}
+
+// The job's open of its port, wrapped (-Wl,--wrap) so that the installed
+// recording output stands in for the port.
+extern "C" FILE* __real__Z17open_printer_portPKcRKSt6vectorI10PortFileIdSaIS2_EEPm(const char* path,
+	const std::vector<PortFileId>& inputs, size_t* input);
+
+extern "C" FILE*
+__wrap__Z17open_printer_portPKcRKSt6vectorI10PortFileIdSaIS2_EEPm(const char* path,
+	const std::vector<PortFileId>& inputs, size_t* input)
+{
+	FILE* opened = nullptr;
+	if (RecordingPort::OpenInstalled(path, &opened))
+		return opened;
+	return __real__Z17open_printer_portPKcRKSt6vectorI10PortFileIdSaIS2_EEPm(path, inputs, input);
 }
 
 FILE*

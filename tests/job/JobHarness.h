@@ -42,8 +42,9 @@ struct RecordedStream {
 	std::string Bytes() const;
 };
 
-// An output opener for PrinterPortOpener that hands the job an unbuffered
-// stream whose writes and close are recorded, one call per fwrite.
+// An output that the job opens instead of its port (the harness wraps the
+// port's open at link time): an unbuffered stream whose writes and close are
+// recorded, one call per fwrite.
 class RecordingPort {
 public:
 	RecordingPort();
@@ -51,6 +52,11 @@ public:
 
 	// Makes this the output every following job opens.
 	void Install();
+	// Every following job opens its real port.
+	static void UseRealPorts();
+	// The installed output opened for the path, as the job's open is
+	// answered; false when none is installed.
+	static bool OpenInstalled(const char* path, FILE** opened);
 
 	// Called on the writing thread after each write was recorded, with the
 	// number of writes recorded on that stream so far and the bytes of this

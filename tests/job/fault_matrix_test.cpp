@@ -123,18 +123,12 @@ __wrap_fclose(FILE* stream)
 
 namespace {
 
-FILE*
-OpenRealPort(const char* path)
-{
-	return open_printer_port(path);
-}
-
 class FaultMatrix : public JobTest {
 protected:
 	void SetUp() override
 	{
 		JobTest::SetUp();
-		PrinterPortOpener = OpenRealPort;
+		RecordingPort::UseRealPorts();
 		fOutput = fDirectory.PathOf("out");
 		WithStore([this] { PrinterPath = fOutput.c_str(); });
 		// Big enough that its last writes go through the writer thread, past

@@ -555,7 +555,7 @@ TEST_F(JobWithQuit, QuitGivesUpAWriteThatThePrinterDoesNotTake)
 	ASSERT_EQ(mkfifo(sPipe.c_str(), 0600), 0);
 	int reader = open(sPipe.c_str(), O_RDONLY | O_NONBLOCK);
 	ASSERT_GE(reader, 0);
-	PrinterPortOpener = [](const char* path) { return open_printer_port(path); };
+	RecordingPort::UseRealPorts();
 	WithStore([] { PrinterPath = sPipe.c_str(); });
 	std::string text;
 	while (text.size() < 2u << 20)

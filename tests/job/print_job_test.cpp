@@ -209,7 +209,7 @@ TEST_F(PrintJobWithoutRefs, OpensAndClosesTheOutputOnceAndWritesNothing)
 TEST_F(PrintJobWithoutRefs, LeavesAPlainOutputFileEmpty)
 {
 	std::string output = fDirectory.Write("out", "what an earlier job printed");
-	PrinterPortOpener = open_printer_port;
+	RecordingPort::UseRealPorts();
 	PointOutputAt(output);
 
 	RunJob({});
@@ -229,8 +229,8 @@ protected:
 		JobTest::SetUp();
 		fMissing = fDirectory.PathOf("no such directory/output");
 		WithStore([this] { PrinterPath = fMissing.c_str(); });
-		// The platform's opener, as the application installs it.
-		PrinterPortOpener = open_printer_port;
+		// The real port, as the application opens it.
+		RecordingPort::UseRealPorts();
 		fFile = fDirectory.Write("listed", "never printed\n");
 		FileObject.Unset();
 		FileLenght = -12345;
@@ -413,7 +413,7 @@ class PrintJobPlainFile : public JobTest {};
 TEST_F(PrintJobPlainFile, PrinterFileCommandWritesTheJobToPrintFileInTheCurrentDirectory)
 {
 	ASSERT_EQ(chdir(fDirectory.Path().c_str()), 0);
-	PrinterPortOpener = open_printer_port;
+	RecordingPort::UseRealPorts();
 	fDirectory.Write("PrintFile", std::string(5000, '#'));
 	RunOnWindow(MPpf);
 	std::string first = fDirectory.Write("first", "alpha\tbeta\n");
@@ -440,7 +440,7 @@ class PrintJobLostOutput : public JobTest {};
 
 TEST_F(PrintJobLostOutput, FullDeviceGivesOneAlertAfterTheJob)
 {
-	PrinterPortOpener = open_printer_port;
+	RecordingPort::UseRealPorts();
 	WithStore([] { PrinterPath = "/dev/full"; });
 	std::string lines;
 	for (int i = 0; i < 2000; i++)

@@ -53,17 +53,11 @@ ResidentKilobytes()
 
 std::string sOutput;
 
-FILE*
-OpenRealPort(const char* path)
-{
-	return open_printer_port(path);
-}
-
 class Soak : public JobTest {};
 
 TEST_F(Soak, ThousandJobsLeaveNothingOpenAndTheLastPrintsWhole)
 {
-	PrinterPortOpener = OpenRealPort;
+	RecordingPort::UseRealPorts();
 	sOutput = fDirectory.PathOf("out");
 	WithStore([] { PrinterPath = sOutput.c_str(); });
 	StoreImage start = SaveStore();
