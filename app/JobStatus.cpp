@@ -7,6 +7,7 @@
 #include <Message.h>
 #include <PortDiagnosis.h>
 #include <PortStream.h>
+#include <PortWatch.h>
 #include <StatusBar.h>
 #include <Window.h>
 

@@ -41,20 +41,3 @@ std::string decode_lp_status(int bits);
 // Asks a parallel or USB printer device with LPGETSTATUS; "" from anything
 // else (a pipe, a terminal, a file), which has no such ioctl.
 PrinterStatusReader& lp_status_reader();
-
-// The write under way on the newest stream open_port_stream made, as another
-// thread sees it (the job's progress, several times a second).
-struct PortWait {
-	double seconds;      // how long the write has waited for the printer; 0 when none waits
-	std::string reason;  // what the printer device says, or a network printer's
-	                     // "host:port"; "" when nothing is known
-};
-// Safe from any thread at any time, also while the stream is being closed:
-// the device is asked on a descriptor of the watch's own, never on one that
-// may have been closed and reused. It takes 50 ms at most: a device slow to
-// answer (a parallel port answers only between writes) leaves the reason it
-// gave last, or "".
-PortWait port_stream_wait();
-
-// The reader port_stream_wait asks (NULL: lp_status_reader()). For tests.
-void set_printer_status_reader(PrinterStatusReader* reader);

@@ -26,116 +26,17 @@
 #include <netinet/in.h>
 #include <linux/tcp.h>
 
-#include "PortDiagnosis.h"
+#include "PortStreamParts.h"
+#include "PortWatch.h"
+#include "WriteBehind.h"
 
-namespace {
+namespace port_stream {
 
-struct PortStream {
-	int descriptor = -1;
-	int wake = -1;            // eventfd, readable once the user quit
-	bool pollable = false;    // written non-blocking, waited for with poll
-	bool socket = false;
-	bool plainFile = false;
-	std::atomic<bool> abandoned{false};
-	int firstError = 0;       // the first failed write, reported again by the close
-	std::unique_ptr<char[]> buffer;
-	std::unique_ptr<class WriteBehind> behind;  // a plain file's writes, past the first
-	size_t writtenAtOnce = 0;
-	bool peerClosed = false;  // a network printer has said all it will say
-	// Bytes the port took: written to the file or device, or handed to the
-	// system for the socket or pipe. Only the writing thread adds.
-	std::atomic<int64_t> accepted{0};
-	std::atomic<int64_t> handed{0};  // bytes stdio handed to the stream
-
-	// For port_stream_wait. Only the writing thread stores waitingSince;
-	// the rest is set before the stream is watched and left alone after.
-	std::atomic<int64_t> waitingSince{0};  // monotonic ns; 0 while bytes go through
-	bool marksWaits = false;  // not a plain file: a write may wait for a printer
-	int statusDescriptor = -1;  // a dup the printer's status is read on; closed
-	                            // with the stream, under sStreamsLock
-	std::string peer;
-	uint64_t number = 0;        // which stream, for the status asked of it
-};
-
-// Which stream each FILE is, for Quit. The entries go before their
-// descriptors close, so Quit never signals a descriptor that is gone.
 std::mutex sStreamsLock;
 std::vector<std::pair<FILE*, PortStream*>> sStreams;
-
 std::atomic<int> sWaitingCalls{0};
-
-// The stream port_stream_wait looks at, the newest one opened; under
-// sStreamsLock, which its close takes before the stream goes.
 PortStream* sWatched = NULL;
 uint64_t sStreamsOpened = 0;
-std::atomic<PrinterStatusReader*> sStatusReader{NULL};
-
-// Asks the printer's status on a thread of its own. The parallel port driver
-// answers LPGETSTATUS only between writes, so while a write waits for paper
-// the request waits too; a USB printer may take seconds to answer. The one
-// who wants to know waits a moment at most and takes the last answer the
-// stream gave. The asker owns the descriptor it asks on from the moment it
-// is handed over, so no number it asks can have been reused meanwhile.
-class StatusAsker {
-public:
-	// The printer's last word on this stream; asks again with the descriptor
-	// (which it closes) unless a request is still under way.
-	std::string Ask(uint64_t stream, int descriptor, PrinterStatusReader* reader)
-	{
-		std::unique_lock<std::mutex> lock(fLock);
-		if (fDescriptor >= 0 || fAsking) {
-			close(descriptor);
-		} else {
-			fDescriptor = descriptor;
-			fStream = stream;
-			fReader = reader;
-			if (!fStarted) {
-				std::thread(&StatusAsker::_Run, this).detach();
-				fStarted = true;
-			}
-			fChanged.notify_all();
-			fChanged.wait_for(lock, std::chrono::milliseconds(50),
-				[this] { return fDescriptor < 0 && !fAsking; });
-		}
-		return fAnswerStream == stream ? fAnswer : std::string();
-	}
-
-private:
-	void _Run()
-	{
-		std::unique_lock<std::mutex> lock(fLock);
-		for (;;) {
-			fChanged.wait(lock, [this] { return fDescriptor >= 0; });
-			int descriptor = fDescriptor;
-			uint64_t stream = fStream;
-			PrinterStatusReader* reader = fReader;
-			fDescriptor = -1;
-			fAsking = true;
-			lock.unlock();
-			std::string answer = reader->Reason(descriptor);
-			close(descriptor);
-			lock.lock();
-			fAsking = false;
-			fAnswer = answer;
-			fAnswerStream = stream;
-			fChanged.notify_all();
-		}
-	}
-
-	std::mutex fLock;
-	std::condition_variable fChanged;
-	bool fStarted = false;
-	bool fAsking = false;
-	int fDescriptor = -1;  // handed over, not yet taken
-	uint64_t fStream = 0;
-	PrinterStatusReader* fReader = NULL;
-	std::string fAnswer;
-	uint64_t fAnswerStream = 0;
-};
-
-// Never destroyed: its thread may still wait on a printer when the program
-// ends.
-StatusAsker& sStatusAsker = *new StatusAsker;
 
 int64_t
 Now()
@@ -166,6 +67,12 @@ ClearWaiting(PortStream& stream, bool* marked)
 	stream.waitingSince.store(0, std::memory_order_release);
 	*marked = false;
 }
+
+}  // namespace port_stream
+
+using namespace port_stream;
+
+namespace {
 
 // What a network printer sends back (a banner, PJL status) is read and let
 // go: input left unread when the socket closes makes the system reset the
@@ -235,11 +142,13 @@ WriteSome(PortStream& stream, const char* bytes, size_t size, bool* marked)
 	return write(stream.descriptor, bytes, size);
 }
 
+}  // namespace
+
 // Writes all of the bytes or fails: a short write is followed by the rest, a
 // signal's interruption is retried, a full printer is waited for. Returns
 // how many went, with errno set when that is not all of them.
 size_t
-WriteAll(PortStream& stream, const char* bytes, size_t size)
+port_stream::WriteAll(PortStream& stream, const char* bytes, size_t size)
 {
 	size_t done = 0;
 	bool marked = false;
@@ -278,142 +187,19 @@ WriteAll(PortStream& stream, const char* bytes, size_t size)
 	return done;
 }
 
-// A plain file, past its first megabytes, is written on a thread of its own,
-// so that the system's part of each write, copying the bytes into the file's
-// pages, runs on a second processor beside the job's pass over the lines
-// after them. The stream's writes are gathered into large blocks, which go
-// out whole and in order; the first failure ends the file there, with
-// nothing written after the gap, and the next write handed over or the close
-// tells it.
-class WriteBehind {
-public:
-	explicit WriteBehind(PortStream& stream)
-		:
-		fStream(stream)
-	{
-	}
+int64_t
+port_stream::AcknowledgedBytes(const PortStream& stream)
+{
+	struct tcp_info info;
+	socklen_t length = sizeof(info);
+	memset(&info, 0, sizeof(info));
+	if (getsockopt(stream.descriptor, IPPROTO_TCP, TCP_INFO, &info, &length) != 0
+		|| length < offsetof(struct tcp_info, tcpi_bytes_acked) + sizeof(info.tcpi_bytes_acked))
+		return -1;
+	return static_cast<int64_t>(info.tcpi_bytes_acked);
+}
 
-	~WriteBehind() { Finish(); }
-
-	// Takes the bytes; false, with errno set, once an earlier block failed.
-	bool Queue(const char* bytes, size_t size)
-	{
-		while (size > 0) {
-			if (fFilling == nullptr && !_TakeFreeBlock())
-				return false;
-			size_t piece = std::min(size, kBlockSize - fFilling->size);
-			memcpy(fFilling->bytes.get() + fFilling->size, bytes, piece);
-			fFilling->size += piece;
-			bytes += piece;
-			size -= piece;
-			if (fFilling->size == kBlockSize)
-				_HandOver();
-		}
-		return true;
-	}
-
-	// Waits until every byte is written; the first failure's errno, or 0.
-	int Finish()
-	{
-		if (fFilling != nullptr && fFilling->size > 0)
-			_HandOver();
-		std::unique_lock<std::mutex> lock(fLock);
-		fFinishing = true;
-		fChanged.notify_all();
-		lock.unlock();
-		if (fThread.joinable())
-			fThread.join();
-		return fError;
-	}
-
-private:
-	struct Block {
-		std::unique_ptr<char[]> bytes;
-		size_t size = 0;
-	};
-
-	// A free block is the caller's alone until it is handed over.
-	bool _TakeFreeBlock()
-	{
-		std::unique_lock<std::mutex> lock(fLock);
-		if (fCount == kBlocks && fError == 0) {
-			fFillerWaits = true;
-			fChanged.wait(lock, [this] { return fCount < kBlocks || fError != 0; });
-			fFillerWaits = false;
-		}
-		if (fError != 0) {
-			errno = fError;
-			return false;
-		}
-		if (!fThread.joinable())
-			fThread = std::thread(&WriteBehind::_Run, this);
-		fFilling = &fBlocks[(fFirst + fCount) % kBlocks];
-		if (fFilling->bytes == nullptr) {
-			fFilling->bytes.reset(new char[kBlockSize]);
-			make_resident(fFilling->bytes.get(), kBlockSize);
-		}
-		fFilling->size = 0;
-		return true;
-	}
-
-	void _HandOver()
-	{
-		std::lock_guard<std::mutex> lock(fLock);
-		fFilling = nullptr;
-		fCount++;
-		if (fWriterWaits && fCount >= kWakeWriterAt)
-			fChanged.notify_all();
-	}
-
-	void _Run()
-	{
-		pthread_setname_np(pthread_self(), "quillon-write");
-		std::unique_lock<std::mutex> lock(fLock);
-		for (;;) {
-			if (fCount == 0 && !fFinishing) {
-				fWriterWaits = true;
-				fChanged.wait(lock, [this] { return fCount >= kWakeWriterAt || fFinishing; });
-				fWriterWaits = false;
-			}
-			if (fCount == 0)
-				return;
-			Block& block = fBlocks[fFirst];
-			bool failed = fError != 0;
-			lock.unlock();
-			int error = 0;
-			if (!failed && WriteAll(fStream, block.bytes.get(), block.size) < block.size)
-				error = errno;
-			lock.lock();
-			if (error != 0 && fError == 0)
-				fError = error;
-			fFirst = (fFirst + 1) % kBlocks;
-			fCount--;
-			if (fFillerWaits)
-				fChanged.notify_all();
-		}
-	}
-
-	// Eight blocks of 256 KB: room for the job to run ahead while a write
-	// takes long. A writer that has written all it was given waits for half
-	// of them, so that waking it, which costs more than a write, comes once
-	// for several blocks.
-	static const size_t kBlockSize = 256 * 1024;
-	static const int kBlocks = 8;
-	static const int kWakeWriterAt = kBlocks / 2;
-
-	PortStream& fStream;
-	std::mutex fLock;
-	std::condition_variable fChanged;
-	Block fBlocks[kBlocks];
-	Block* fFilling = nullptr;  // the writer's, not yet handed over
-	int fFirst = 0;   // the oldest block handed over and not yet written
-	int fCount = 0;   // blocks handed over and not yet written
-	bool fFinishing = false;
-	bool fWriterWaits = false;  // for kWakeWriterAt blocks
-	bool fFillerWaits = false;  // for a free block
-	int fError = 0;
-	std::thread fThread;
-};
+namespace {
 
 ssize_t
 WritePort(void* cookie, const char* bytes, size_t size)
@@ -441,19 +227,6 @@ WritePort(void* cookie, const char* bytes, size_t size)
 	// The library counts a short write as failed, and carries on with the
 	// rest when one comes: say how far it got, or that nothing went.
 	return done > 0 ? static_cast<ssize_t>(done) : -1;
-}
-
-// Bytes of a network printer's connection that its side has acknowledged.
-int64_t
-AcknowledgedBytes(const PortStream& stream)
-{
-	struct tcp_info info;
-	socklen_t length = sizeof(info);
-	memset(&info, 0, sizeof(info));
-	if (getsockopt(stream.descriptor, IPPROTO_TCP, TCP_INFO, &info, &length) != 0
-		|| length < offsetof(struct tcp_info, tcpi_bytes_acked) + sizeof(info.tcpi_bytes_acked))
-		return -1;
-	return static_cast<int64_t>(info.tcpi_bytes_acked);
 }
 
 // A network printer's job ends only once the printer has every byte: the
@@ -626,66 +399,6 @@ open_port_stream(int descriptor, const std::string& peer)
 	sWatched = stream.get();
 	sStreams.emplace_back(file, stream.release());
 	return file;
-}
-
-PortWait
-port_stream_wait()
-{
-	PortWait wait = { 0, "" };
-	int asked = -1;
-	uint64_t stream = 0;
-	{
-		std::lock_guard<std::mutex> lock(sStreamsLock);
-		if (sWatched == NULL)
-			return wait;
-		int64_t since = sWatched->waitingSince.load(std::memory_order_acquire);
-		if (since == 0)
-			return wait;
-		wait.seconds = std::max<int64_t>(Now() - since, 1) / 1e9;
-		if (sWatched->socket)
-			wait.reason = sWatched->peer;
-		else if (sWatched->statusDescriptor >= 0)
-			asked = fcntl(sWatched->statusDescriptor, F_DUPFD_CLOEXEC, 0);
-		stream = sWatched->number;
-	}
-	// Asked on a descriptor of the asker's own, outside the lock: a printer
-	// slow to answer never holds up the close of the stream, nor the caller.
-	if (asked >= 0) {
-		PrinterStatusReader* reader = sStatusReader.load(std::memory_order_acquire);
-		wait.reason = sStatusAsker.Ask(stream, asked, reader != NULL ? reader : &lp_status_reader());
-	}
-	return wait;
-}
-
-PortCounts
-port_stream_counts()
-{
-	PortCounts counts = { -1, -1 };
-	std::lock_guard<std::mutex> lock(sStreamsLock);
-	if (sWatched == NULL)
-		return counts;
-	const PortStream& stream = *sWatched;
-	counts.handed = stream.handed.load(std::memory_order_relaxed);
-	int64_t accepted = stream.accepted.load(std::memory_order_relaxed);
-	// The descriptor stays open while the stream is watched: its close
-	// takes this lock first.
-	int queued = 0;
-	if (stream.socket) {
-		int64_t acknowledged = AcknowledgedBytes(stream);
-		counts.delivered = acknowledged >= 0 ? std::min(acknowledged, accepted) : accepted;
-		return counts;
-	}
-	if (stream.pollable && ioctl(stream.descriptor, isatty(stream.descriptor) ? TIOCOUTQ : FIONREAD,
-			&queued) == 0)
-		accepted -= std::min<int64_t>(queued, accepted);
-	counts.delivered = accepted;
-	return counts;
-}
-
-void
-set_printer_status_reader(PrinterStatusReader* reader)
-{
-	sStatusReader.store(reader, std::memory_order_release);
 }
 
 void

@@ -22,20 +22,9 @@ const size_t kPortStreamBuffer = 64 * 1024;
 // closes it, once. A pipe, socket or terminal is switched to non-blocking
 // writes and waited for with poll; anything else is written as it is.
 // NULL (with errno set, the descriptor closed) when it cannot be made.
-// The newest stream is the one port_stream_wait (PortDiagnosis.h) watches;
+// The newest stream is the one the watch (PortWatch.h) looks at;
 // peer is what a wait on a network printer is blamed on ("host:9100").
 FILE* open_port_stream(int descriptor, const std::string& peer = std::string());
-
-// The bytes of the newest stream open_port_stream made, for a watcher on
-// another thread: how many the library handed to it, and how many have left
-// the program: written to the file or device, taken by the pipe's or the
-// terminal's reader, acknowledged by the network printer. -1 for both when
-// no stream is open.
-struct PortCounts {
-	int64_t handed;
-	int64_t delivered;
-};
-PortCounts port_stream_counts();
 
 // The user quits: writes on this stream stop waiting for the printer. A write
 // that waits for it returns at once with ECANCELED, and so does every later

@@ -15,6 +15,7 @@
 
 #include <PortDiagnosis.h>
 #include <PortStream.h>
+#include <PortWatch.h>
 #include <PrinterPorts.h>
 
 #include "PortTestHarness.h"
@@ -232,6 +233,23 @@ private:
 	int fDelay;
 };
 
+// The reader the watch asks in place of the real one (none: the real one):
+// the test wraps the watch's call of lp_status_reader at link time.
+std::atomic<PrinterStatusReader*> sStandInReader{nullptr};
+
+}  // namespace
+
+extern "C" PrinterStatusReader& __real__Z16lp_status_readerv();
+
+extern "C" PrinterStatusReader&
+__wrap__Z16lp_status_readerv()
+{
+	PrinterStatusReader* standIn = sStandInReader.load();
+	return standIn != nullptr ? *standIn : __real__Z16lp_status_readerv();
+}
+
+namespace {
+
 // The job's ticker asks all along while Quit closes each stream under it
 // (the thread sanitizer sees to that); the wait and its reason are seen.
 TEST_F(PortDiagnosisTest, WriteThatWaitsIsSeenWithItsReason)
@@ -258,7 +276,7 @@ TEST_F(PortDiagnosisTest, WriteThatWaitsIsSeenWithItsReason)
 	};
 	for (const auto& test : cases) {
 		SCOPED_TRACE(test.reason);
-		set_printer_status_reader(test.reader);
+		sStandInReader = test.reader;
 		int channel[2];
 		ASSERT_EQ(0, pipe(channel));
 		FILE* stream = test.network ? open_printer_port(kP1) : open_port_stream(channel[1]);
@@ -296,7 +314,7 @@ TEST_F(PortDiagnosisTest, WriteThatWaitsIsSeenWithItsReason)
 	}
 	done = true;
 	ticker.join();
-	set_printer_status_reader(nullptr);
+	sStandInReader = nullptr;
 }
 
 }  // namespace
