@@ -16,8 +16,6 @@
 #include "SettingCommands.h"
 #include "SettingsStore.h"
 
-BFilePanel* OpenFilePanel = NULL;
-
 QuillonWindow::QuillonWindow(BRect frame)
 	:
 	BWindow(frame, "Quillon Window", B_TITLED_WINDOW, B_NOT_RESIZABLE, B_CURRENT_WORKSPACE)
@@ -44,7 +42,6 @@ QuillonWindow::QuillonWindow(BRect frame)
 
 QuillonWindow::~QuillonWindow()
 {
-	OpenFilePanel = NULL;
 }
 
 // Runs on the window's thread.
@@ -86,9 +83,9 @@ QuillonWindow::QuitRequested()
 void
 QuillonWindow::_OpenPrintPanel()
 {
-	OpenFilePanel = new BFilePanel(B_OPEN_PANEL, NULL, NULL, 0, true, NULL, NULL, false, true);
-	fPanels.emplace_back(OpenFilePanel);
-	OpenFilePanel->Show();
+	BFilePanel* panel = new BFilePanel(B_OPEN_PANEL, NULL, NULL, 0, true, NULL, NULL, false, true);
+	fPanels.emplace_back(panel);
+	panel->Show();
 }
 
 // The change is made first, the store free again, then the user is told what

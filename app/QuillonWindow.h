@@ -7,10 +7,6 @@
 #include <MenuBar.h>
 #include <Window.h>
 
-// The most recently created open panel; NULL until the first "Print" and
-// once the window is gone.
-extern BFilePanel* OpenFilePanel;
-
 class QuillonWindow : public BWindow {
 public:
 	QuillonWindow(BRect frame);

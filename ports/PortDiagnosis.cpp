@@ -113,8 +113,6 @@ PermissionHint(const std::string& device)
 	return "only " + UserName(info.st_uid) + " may write to it";
 }
 
-const char kSpeeds[] = "300, 600, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200 or 230400";
-
 PortFailure
 NetworkFailure(const std::string& target, int error)
 {
@@ -216,7 +214,7 @@ describe_port_failure(const char* path, int error)
 	if (error == EINVAL && route.baudVariable != NULL && serial_port_baud(route.baudVariable) == 0) {
 		return { std::string(route.baudVariable) + "=" + getenv(route.baudVariable)
 				+ " is not a speed a serial port takes",
-			std::string("set it to ") + kSpeeds + ", the number alone" };
+			"set it to " + serial_port_speeds() + ", the number alone" };
 	}
 	if ((error == EACCES || error == EPERM) && RefusedLink(route.target)) {
 		return { file + " is a link that another user made in " + Folder(file)

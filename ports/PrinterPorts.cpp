@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <fcntl.h>
 #include <netdb.h>
 #include <poll.h>
@@ -54,26 +55,30 @@ DeviceTarget(const PortDevice& device)
 	return device.defaults[0];
 }
 
+// The speeds a serial port takes, with the system's code for each.
+const struct {
+	long baud;
+	speed_t code;
+} kSpeeds[] = {
+	{ 300, B300 }, { 600, B600 }, { 1200, B1200 }, { 2400, B2400 }, { 4800, B4800 },
+	{ 9600, B9600 }, { 19200, B19200 }, { 38400, B38400 }, { 57600, B57600 },
+	{ 115200, B115200 }, { 230400, B230400 },
+};
+
 // The speed the user set for a serial port, 9600 when unset. A speed the port
 // cannot take is refused rather than quietly replaced: a printer spoken to at
 // the wrong speed prints garbage.
 bool
 BaudRate(const char* variable, speed_t* speed)
 {
-	switch (serial_port_baud(variable)) {
-		case 300: *speed = B300; return true;
-		case 600: *speed = B600; return true;
-		case 1200: *speed = B1200; return true;
-		case 2400: *speed = B2400; return true;
-		case 4800: *speed = B4800; return true;
-		case 9600: *speed = B9600; return true;
-		case 19200: *speed = B19200; return true;
-		case 38400: *speed = B38400; return true;
-		case 57600: *speed = B57600; return true;
-		case 115200: *speed = B115200; return true;
-		case 230400: *speed = B230400; return true;
-		default: return false;
+	long baud = serial_port_baud(variable);
+	for (const auto& known : kSpeeds) {
+		if (known.baud == baud) {
+			*speed = known.code;
+			return true;
+		}
 	}
+	return false;
 }
 
 // The bytes that leave must be the bytes the engine staged: no newline
@@ -280,13 +285,23 @@ serial_port_baud(const char* baudVariable)
 	long baud = strtol(text, &end, 10);
 	if (*end != '\0' || errno != 0)
 		return 0;
-	switch (baud) {
-		case 300: case 600: case 1200: case 2400: case 4800: case 9600: case 19200:
-		case 38400: case 57600: case 115200: case 230400:
+	for (const auto& known : kSpeeds) {
+		if (known.baud == baud)
 			return baud;
-		default:
-			return 0;
 	}
+	return 0;
+}
+
+std::string
+serial_port_speeds()
+{
+	std::string words;
+	for (size_t i = 0; i < std::size(kSpeeds); i++) {
+		if (i > 0)
+			words += i + 1 == std::size(kSpeeds) ? " or " : ", ";
+		words += std::to_string(kSpeeds[i].baud);
+	}
+	return words;
 }
 
 std::string

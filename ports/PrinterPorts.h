@@ -54,6 +54,8 @@ PortRoute printer_port_route(const char* path);
 // The speed in baud a serial port is opened at: 9600 when the variable is
 // unset or empty, 0 when it holds anything but a speed the port takes.
 long serial_port_baud(const char* baudVariable);
+// The speeds a serial port takes, as words: "300, 600, ... or 230400".
+std::string serial_port_speeds();
 
 // "HOST:PORT" of tcp://HOST:PORT as the user wrote it ("[::1]:9100" keeps its
 // brackets), "" when the address has no port.

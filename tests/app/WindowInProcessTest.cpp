@@ -540,10 +540,10 @@ TEST(WindowInProcess, EveryPrintOpensANewPanelThatDelivers)
 		TestBackend& backend = run.Backend();
 		backend.ChooseMenu("Print");
 		backend.WaitIdle();
-		first = OpenFilePanel;
+		first = backend.LastPanel();
 		backend.ChooseMenu("MFpr");
 		backend.WaitIdle();
-		second = OpenFilePanel;
+		second = backend.LastPanel();
 		firstShowing = first != NULL && first->IsShowing();
 		secondShowing = second != NULL && second->IsShowing();
 		for (BFilePanel* panel : { first, second }) {

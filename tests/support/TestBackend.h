@@ -22,6 +22,8 @@ public:
 
 	int32 WindowShows() const { return fWindowShows.load(); }
 	int32 PanelsShown() const { return fPanelsShown.load(); }
+	// The panel shown last; NULL before any.
+	BFilePanel* LastPanel() const { return fLastPanel.load(); }
 
 	virtual int32 RunAlert(BAlert* alert)
 	{
@@ -44,6 +46,7 @@ public:
 	virtual void ShowPanel(BFilePanel* panel)
 	{
 		fPanelsShown++;
+		fLastPanel = panel;
 		HeadlessBackend::ShowPanel(panel);
 	}
 
@@ -52,4 +55,5 @@ private:
 	Answerer fAnswerer;
 	std::atomic<int32> fWindowShows{ 0 };
 	std::atomic<int32> fPanelsShown{ 0 };
+	std::atomic<BFilePanel*> fLastPanel{ NULL };
 };
