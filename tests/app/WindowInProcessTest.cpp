@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -33,6 +34,7 @@
 #include "QuillonApplication.h"
 #include "QuillonView.h"
 #include "QuillonWindow.h"
+#include "JobStatus.h"
 #include "SettingsStore.h"
 #include "TestBackend.h"
 
@@ -599,6 +601,59 @@ TEST(WindowInProcess, ViewDrawsTwentyLinesEachTimeFromZero)
 	}
 	EXPECT_EQ(x, 20.0f);
 	EXPECT_EQ(y, 400.0f);
+}
+
+// Whatever the lengths, the two sides of the status bar are drawn in rooms of
+// their own inside the bar, each shortened in the middle when it needs more:
+// no string can run into the other.
+TEST(WindowInProcess, StatusBarSidesNeverOverlap)
+{
+	const std::string path = "/home/ann/a/folder/deep/down/where/the/printers/output/goes/PrintFile";
+	const std::string name = "a-file-with-a-name-that-goes-on-and-on-and-on-for-ever.txt";
+	const struct {
+		std::string label;
+		std::string trailing;
+	} kLines[] = {
+		{ "Printer File", "/home/ann/PrintFile" },
+		{ "Printer File", path + " - folder not there" },
+		{ "File 1 of 2: " + name, "122 KB of 226 KB, page 4 - waiting for the printer: paper out" },
+		{ "nobody reads the named pipe " + path, "start the program that reads it, then print" },
+		{ "Printed 1 file, 2 pages to " + path, "" },
+	};
+	std::vector<std::vector<DrawnString>> drawn;
+	InProcessRun run;
+	run.Run([&](BWindow* window) {
+		TestBackend& backend = run.Backend();
+		for (const auto& line : kLines) {
+			post_status(window, { line.label, line.trailing, 500 }, false);
+			backend.WaitIdle();
+			drawn.push_back(backend.StatusBarDrawing());
+		}
+		return false;
+	});
+	ASSERT_EQ(drawn.size(), std::size(kLines));
+	for (size_t i = 0; i < drawn.size(); i++) {
+		SCOPED_TRACE(kLines[i].label);
+		auto bar = std::find_if(drawn[i].begin(), drawn[i].end(),
+			[](const DrawnString& item) { return item.shape == B_DRAWN_STROKED_RECT; });
+		ASSERT_NE(bar, drawn[i].end());
+		float end = bar->rect.left;
+		size_t strings = 0;
+		for (const DrawnString& string : drawn[i]) {
+			if (string.shape != B_DRAWN_STRING)
+				continue;
+			strings++;
+			EXPECT_GT(string.width, 0.0f);
+			EXPECT_GE(string.inWindow.x, end) << string.text;
+			end = string.inWindow.x + string.width;
+			EXPECT_LE(end, bar->rect.right) << string.text;
+			// What has less room than the kit's measure says it needs is
+			// shortened, in the middle.
+			bool cramped = BFont(string.kind, string.size).StringWidth(string.text.c_str()) > string.width;
+			EXPECT_TRUE(!cramped || string.truncation == uint32(B_TRUNCATE_MIDDLE)) << string.text;
+		}
+		EXPECT_EQ(strings, kLines[i].trailing.empty() ? 1u : 2u);
+	}
 }
 
 TEST(WindowInProcess, AnApplicationWaitingForAWindowInAnAlertIsAtRest)

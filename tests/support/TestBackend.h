@@ -6,8 +6,10 @@
 #include <atomic>
 #include <functional>
 #include <mutex>
+#include <vector>
 
 #include <HeadlessBackend.h>
+#include <StatusBar.h>
 
 class TestBackend : public HeadlessBackend {
 public:
@@ -43,6 +45,30 @@ public:
 		HeadlessBackend::WindowShown(window);
 	}
 
+	// What the status bar drew last (its strings and its bar's outline), as
+	// the backend was handed it.
+	std::vector<DrawnString> StatusBarDrawing()
+	{
+		std::lock_guard<std::mutex> lock(fDrawnLock);
+		return fStatusBarStrings;
+	}
+
+	virtual void PresentWindow(BWindow* window, const DisplayList& drawn)
+	{
+		std::vector<DrawnString> strings;
+		for (const DrawnString& item : drawn) {
+			if (item.shape != B_DRAWN_FILLED_RECT && dynamic_cast<const BStatusBar*>(item.view) != NULL) {
+				strings.push_back(item);
+				strings.back().view = NULL;
+			}
+		}
+		if (!strings.empty()) {
+			std::lock_guard<std::mutex> lock(fDrawnLock);
+			fStatusBarStrings = strings;
+		}
+		HeadlessBackend::PresentWindow(window, drawn);
+	}
+
 	virtual void ShowPanel(BFilePanel* panel)
 	{
 		fPanelsShown++;
@@ -51,6 +77,8 @@ public:
 	}
 
 private:
+	std::mutex fDrawnLock;
+	std::vector<DrawnString> fStatusBarStrings;
 	std::mutex fAnswererLock;
 	Answerer fAnswerer;
 	std::atomic<int32> fWindowShows{ 0 };
