@@ -116,31 +116,29 @@ BView::MovePenTo(float x, float y)
 void
 BView::DrawString(const char* string, escapement_delta*)
 {
-	if (string == NULL)
-		return;
-	if (fWindow != NULL) {
-		DrawnString drawn = { fPenLocation, _InWindow(fPenLocation), string, fFont.Size(),
-			fFont.Kind() };
-		drawn.view = this;
-		fWindow->_AddDrawn(std::move(drawn));
-	}
+	if (string != NULL)
+		_DrawString(string, 0.0f, B_TRUNCATE_END);
 	fPenLocation.x += fFont.StringWidth(string);
 }
 
 void
 BView::DrawString(const char* string, float width, uint32 truncation)
 {
-	if (string == NULL)
-		return;
-	if (fWindow != NULL) {
-		DrawnString drawn = { fPenLocation, _InWindow(fPenLocation), string, fFont.Size(),
-			fFont.Kind() };
-		drawn.view = this;
-		drawn.width = std::max(width, 0.0f);
-		drawn.truncation = truncation;
-		fWindow->_AddDrawn(std::move(drawn));
-	}
+	if (string != NULL)
+		_DrawString(string, std::max(width, 0.0f), truncation);
 	fPenLocation.x += std::max(width, 0.0f);
+}
+
+void
+BView::_DrawString(const char* string, float width, uint32 truncation)
+{
+	if (fWindow == NULL)
+		return;
+	DrawnString drawn = { fPenLocation, _InWindow(fPenLocation), string, fFont.Size(), fFont.Kind() };
+	drawn.view = this;
+	drawn.width = width;
+	drawn.truncation = truncation;
+	fWindow->_AddDrawn(std::move(drawn));
 }
 
 void

@@ -66,6 +66,8 @@ private:
 	friend class BWindow;
 	void _Attach(BWindow* window);
 	BPoint _InWindow(BPoint point) const;
+	// Hands the string at the pen, in a room of width (0: what it takes), to the window.
+	void _DrawString(const char* string, float width, uint32 truncation);
 	void _DrawRect(BRect rect, drawn_shape shape);
 	void _Detach();
 
