@@ -164,7 +164,9 @@ BMenuBar::BMenuBar(BRect frame, const char* name, uint32 resizingMode, menu_layo
 	fResizeToFit(resizeToFit)
 {
 	// The bar spans the frame it is given; fitted to its items, it is one
-	// line of text high.
+	// line of text high: its bottom edge is at 18, so that, edges included,
+	// it covers the 19 pixel rows 0 to 18 and a view placed below it starts
+	// at 19.
 	_Reshape(BRect(frame.left, frame.top, frame.right,
 				 resizeToFit ? frame.top + 18.0f : frame.bottom),
 		resizingMode);

@@ -7,6 +7,7 @@
 #include <functional>
 #include <mutex>
 
+#include <Alert.h>
 #include <HeadlessBackend.h>
 
 class TestBackend : public HeadlessBackend {
@@ -32,7 +33,14 @@ public:
 		}
 		if (!answerer)
 			return HeadlessBackend::RunAlert(alert);
-		return answerer(_ReportAlert(alert));
+		// Answered here, the alert is read as the user would see it; it
+		// gives no event line.
+		AlertRecord record;
+		record.title = alert->Title();
+		record.text = alert->Text();
+		for (int32 i = 0; i < alert->CountButtons(); i++)
+			record.buttons.push_back(alert->ButtonLabel(i));
+		return answerer(record);
 	}
 
 	virtual void WindowShown(BWindow* window)
