@@ -5,6 +5,8 @@
 
 // The most recently created alert and the button chosen in the most recent one.
 // Both threads that show alerts write them; RunAlert keeps the writes whole.
+// Go() frees the alert once it is answered, so alert then points at freed
+// memory: it is only ever written, never followed.
 extern BAlert* alert;
 extern int32 result;
 

@@ -11,7 +11,8 @@
 
 float X = 0.0f;
 float Y = 0.0f;
-char TextBuffer[99];
+// The text of the line being drawn; only Draw touches it.
+static char TextBuffer[99];
 
 // The status bar lies along the bottom of the window, below the twenty
 // lines (which end 420 pixels down), in this view's coordinates.

@@ -4,10 +4,10 @@
 
 class BStatusBar;
 
-// The pen position of the line being drawn, and its text.
+// The pen position of the line being drawn: process-wide, as where the pen
+// ends after a draw (20, 400) is part of what the view is seen to do.
 extern float X;
 extern float Y;
-extern char TextBuffer[99];
 
 class QuillonView : public BView {
 public:

@@ -37,6 +37,9 @@ QuillonWindow::QuillonWindow(BRect frame)
 		fMenuBar->AddItem(menu);
 	}
 
+	// The first of three Shows at start (the application gives the other
+	// two); the later ones change nothing on screen but each is a Show the
+	// backends report, so all three are kept on purpose.
 	Show();
 }
 
@@ -98,6 +101,8 @@ QuillonWindow::_RunSettingCommand(uint32 command)
 		return false;
 	if (outcome == kSettingChangedNotSupported)
 		ShowNotSupportedAlert();
+	// Shown again after every setting command, though it is already up: a
+	// Show each backend reports, kept on purpose.
 	Show();
 	// A port or a printer chosen: where printing goes now.
 	if (FindPrinterPort(command) != NULL || FindPrinterProfile(command) != NULL)

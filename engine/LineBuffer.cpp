@@ -56,6 +56,9 @@ ReleasePort()
 		CloseAfterUse();
 }
 
+// Arithmetic on any byte, not a lookup of hex digits: a byte that is no hex
+// digit still gives a value, and codes staged from such strings depend on it,
+// so it is kept so on purpose.
 static inline int32_t
 DigitValue(char character)
 {

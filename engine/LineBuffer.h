@@ -14,6 +14,8 @@ const int32_t kLineBufferSize = 99999;
 
 extern char LineBuffer[kLineBufferSize];
 extern int32_t LineLenght;
+// Kept current with every byte staged although nothing reads it back: its
+// value after a job is part of what the engine is seen to do, so keep it so.
 extern int32_t ASC;
 extern int32_t err;
 extern FILE* PrinterPort;
@@ -23,7 +25,8 @@ extern FILE* PrinterPort;
 // yields nothing; nothing past the terminator is read.
 void HexToBuffer(const char* codeString);
 
-// Stages the low 8 bits of ASC.
+// Stages the low 8 bits of ASC. The printer stages runs of bytes instead;
+// this one-byte staging stays as the engine's operation for a single byte.
 void WriteOneByte();
 
 // Writes everything staged to PrinterPort with one fwrite and empties the

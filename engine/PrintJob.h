@@ -10,6 +10,8 @@ const int32_t kFileBufferSize = 999999;
 
 extern char FileBuffer[kFileBufferSize];
 extern int32_t FileLenght;
+// Nothing in the program reads PaperX; it is worked out for every file all
+// the same, as the line width the file would be printed at.
 extern int32_t PaperX;
 extern int32_t PaperY;
 

@@ -1,7 +1,8 @@
 // The text page printer's pass over a piece of a file, shared by the two
-// files it is built in: the printer itself, and the form of the pass built
-// for processors with AVX2, which the printer chooses at start-up. Everything
-// here is the printer's own; nothing outside the engine includes it.
+// files it is built in: the portable form (TextPagePass.cpp) and the form
+// built for processors with AVX2 (TextPagePassAvx2.cpp), between which the
+// printer chooses at start-up. Everything here is the printer's own; nothing
+// outside the engine includes it.
 #pragma once
 
 #include <algorithm>
@@ -14,54 +15,14 @@
 #include <emmintrin.h>
 #endif
 
-#include "JobProgress.h"
 #include "LineBuffer.h"
 #include "PrintJob.h"
+#include "TextPage.h"
 
-// The full filter with a printer character set keeps the set's upper half as
-// well: 0x80 (or 0xA0) to 0xFF.
-enum filter_mode { kRawMode, kLineEndMode, kFullFilterMode, kFullFilterUpperMode };
-
-// The settings a file is printed with, copied under the store's lock when the
-// file begins: a command given meanwhile applies from the next file on.
-struct page_settings {
-	filter_mode mode;
-	int32_t upperKeptFrom;
-	int32_t topBlankLines;
-	int32_t tabSize;
-	CodeBytes loadPaper;
-	CodeBytes newLine;
-	CodeBytes ejectPaper;
-};
-extern page_settings gPage;
-
-// Bytes of the file in the pieces before the one being passed over.
-extern int64_t gPieceStart;
-
-// Stages the top-of-page sequence with the file's settings; counts the page.
-void StagePageStart();
-// Stages the spaces of a run of tabs.
-void ExpandTabs(int32_t tabs);
-// The pass in the form built for AVX2 (TextPagePassAvx2.cpp).
+// The pass in the form every processor runs, with SSE2 where it has it.
+void PassOverPiecePortable(const char* bytes, int32_t count);
+// The pass in the form built for AVX2.
 void PassOverPieceAvx2(const char* bytes, int32_t count);
-
-static inline void
-CheckPage(int32_t position)
-{
-	if (LineCount == PaperY) {
-		StageCode(gPage.ejectPaper);
-		StagePageStart();
-		gJobProgress.filePassed.store(gPieceStart + position, std::memory_order_relaxed);
-	}
-}
-
-static inline void
-EndLine()
-{
-	StageCode(gPage.newLine);
-	PrintLineBuffer();
-	LineCount++;
-}
 
 // Whether the byte ends a run that the mode passes through unchanged: a line
 // end in line-end mode; in full-filter mode any byte outside 0x20 to 0x7F, and

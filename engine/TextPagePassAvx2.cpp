@@ -12,6 +12,7 @@
 #include "JobProgress.h"
 #include "LineBuffer.h"
 #include "PrintJob.h"
+#include "TextPage.h"
 
 #if defined(__clang__)
 #pragma clang attribute push(__attribute__((target("avx2,bmi"))), apply_to = function)

@@ -7,12 +7,6 @@
 #include "SettingsStore.h"
 #include "TextPagePass.h"
 
-int32_t LineCount = 0;
-JobProgress gJobProgress;
-
-int64_t gPieceStart = 0;
-page_settings gPage;
-
 static filter_mode
 FilterMode(const char* filter)
 {
@@ -67,51 +61,10 @@ TakePageSettings()
 }
 
 void
-StagePageStart()
-{
-	StageCode(gPage.loadPaper);
-	for (int32_t i = 0; i < gPage.topBlankLines; i++)
-		StageCode(gPage.newLine);
-	LineCount = 0;
-	// One writer: a load and a store, no locked instruction.
-	gJobProgress.pages.store(gJobProgress.pages.load(std::memory_order_relaxed) + 1,
-		std::memory_order_relaxed);
-}
-
-void
 StartNewTextPage()
 {
 	TakePageSettings();
 	StagePageStart();
-}
-
-// A run of tabs. The first gives one space, then more up to the next multiple
-// of the tab size; it ends on a stop, so every further tab gives a full tab
-// size of spaces. A tab size of 0 or less has no stops: each tab gives the one
-// space.
-void
-ExpandTabs(int32_t tabs)
-{
-	ASC = 0x20;
-	int64_t spaces = tabs;
-	if (gPage.tabSize > 0) {
-		int64_t rest = (StagedColumn() + 1) % gPage.tabSize;
-		if (rest != 0)
-			spaces += gPage.tabSize - rest;
-		spaces += static_cast<int64_t>(tabs - 1) * (gPage.tabSize - 1);
-	}
-	const int64_t kPiece = 1 << 30;
-	for (; spaces > kPiece; spaces -= kPiece)
-		StageRepeated(' ', static_cast<int32_t>(kPiece));
-	StageRepeated(' ', static_cast<int32_t>(spaces));
-}
-
-static bool sWidestScan = true;
-
-void
-UseWidestScan(bool widest)
-{
-	sWidestScan = widest;
 }
 
 // The form of the pass this processor runs best, found at the first piece.
@@ -123,12 +76,12 @@ PassOverPiece(const char* bytes, int32_t count)
 		__builtin_cpu_init();
 		return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi");
 	}();
-	if (sHasAvx2 && sWidestScan) {
+	if (sHasAvx2) {
 		PassOverPieceAvx2(bytes, count);
 		return;
 	}
 #endif
-	PassOverPieceHere(bytes, count);
+	PassOverPiecePortable(bytes, count);
 }
 
 // Each piece is passed over with the port held, and released for the read of

@@ -5,10 +5,8 @@
 #include <cstdint>
 #include <functional>
 
-extern int32_t LineCount;
-
 // Stages the top-of-page sequence: LoadPaper, then NewLine once per top blank
-// line; LineCount becomes 0.
+// line; LineCount (TextPage.h) becomes 0.
 void StartNewTextPage();
 
 // A file larger than FileBuffer comes in pieces: when the pass reaches the end
@@ -33,11 +31,6 @@ file_piece_source PiecesAtBufferStart(const file_piece_reader& nextPiece);
 // and the page-eject code.
 void PrintTextPages(const file_piece_reader& nextPiece = nullptr);
 void PrintTextPages(const file_piece_source& nextPiece);
-
-// The printer passes over a piece with the widest scan the processor has;
-// false has it take the form every processor runs, so that the two can be
-// compared on one machine.
-void UseWidestScan(bool widest);
 
 // Copies the settings the pages of the next file are printed with; the caller
 // holds gStoreLock. The print job takes them together with the file's preamble,

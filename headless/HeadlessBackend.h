@@ -76,12 +76,10 @@ public:
 	// escaped (escape_event_field), joined by a TAB.
 	void Emit(const std::vector<std::string>& fields);
 
-protected:
-	// What the alert says, reported as its event line. A backend built on
-	// this one that answers alerts itself reports them the same way.
+private:
+	// What the alert says, reported as its event line.
 	AlertRecord _ReportAlert(BAlert* alert);
 
-private:
 	struct PendingAlert {
 		AlertRecord record;
 		BWindow* window;  // whose thread shows it, or NULL
@@ -111,7 +109,3 @@ private:
 	bool fStatusEvents;
 	std::string fLastStatus;  // guarded by fLock
 };
-
-// Reads actions from standard input, one per line, and takes each on the
-// backend once the program is at rest; prints the events on standard output.
-void start_script_user(HeadlessBackend* backend);

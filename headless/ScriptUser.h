@@ -29,3 +29,7 @@ script_line_kind read_script_line(const std::string& line, std::vector<std::stri
 // then the window's close box is clicked. Once the application object is
 // gone, the rest of the script is not read. Runs on the user's own thread.
 void run_script(HeadlessBackend* backend, std::istream& script);
+
+// Reads actions from standard input, one per line, and takes each on the
+// backend once the program is at rest; prints the events on standard output.
+void start_script_user(HeadlessBackend* backend);

@@ -25,13 +25,6 @@ activity_end()
 		sIdle.notify_all();
 }
 
-void
-activity_wait_idle()
-{
-	std::unique_lock<std::mutex> lock(sActivityLock);
-	sIdle.wait(lock, [] { return sActivity <= 0; });
-}
-
 bool
 activity_wait_idle_for(int milliseconds)
 {

@@ -7,6 +7,5 @@
 
 void activity_begin();
 void activity_end();
-void activity_wait_idle();
 // Waits at most the given milliseconds; returns true when idle.
 bool activity_wait_idle_for(int milliseconds);

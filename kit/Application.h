@@ -24,6 +24,8 @@ public:
 	virtual bool QuitRequested();
 
 	virtual void ReadyToRun();
+	// Never sent: files come as references. It stays one of the hooks an
+	// application may override, as the program leaves it the platform's.
 	virtual void ArgvReceived(int32 argc, char** argv);
 	virtual void RefsReceived(BMessage* message);
 	virtual void AboutRequested();

@@ -124,12 +124,3 @@ BFile::Read(void* buffer, size_t size)
 	}
 	return static_cast<ssize_t>(total);
 }
-
-ssize_t
-BFile::ReadAt(off_t position, void* buffer, size_t size)
-{
-	if (fDescriptor < 0)
-		return B_NO_INIT;
-	ssize_t count = pread(fDescriptor, buffer, size, position);
-	return count < 0 ? -errno : count;
-}

@@ -25,7 +25,6 @@ public:
 	// Reads from the file's current position; returns the bytes read or a
 	// negative error.
 	ssize_t Read(void* buffer, size_t size);
-	ssize_t ReadAt(off_t position, void* buffer, size_t size);
 
 private:
 	BFile(const BFile&) = delete;

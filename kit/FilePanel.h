@@ -7,19 +7,10 @@
 #include <Entry.h>
 #include <InterfaceDefs.h>
 #include <Message.h>
+#include <Messenger.h>
 
 class BLooper;
 class BRefFilter;
-
-// Where a panel sends its message; without one it goes to the application.
-class BMessenger {
-public:
-	BMessenger(BLooper* target = NULL) : fTarget(target) {}
-	BLooper* Target() const { return fTarget; }
-
-private:
-	BLooper* fTarget;
-};
 
 class BFilePanel {
 public:

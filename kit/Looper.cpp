@@ -134,7 +134,6 @@ BLooper::Run()
 	if (fThread.joinable())
 		return B_ERROR;
 	fThread = std::thread([this] {
-		fThreadId = std::this_thread::get_id();
 		_Loop();
 		_LoopEnded();
 	});

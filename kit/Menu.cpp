@@ -103,17 +103,29 @@ BMenu::ItemAt(int32 index) const
 	return fItems[static_cast<size_t>(index)];
 }
 
-BMenuItem*
-BMenu::FindItem(uint32 command) const
+// The first item, in the order the menus show them and depth first through
+// submenus, that is no submenu's item and that the test accepts.
+template<typename Test>
+static BMenuItem*
+FirstLeaf(const BMenu* menu, const Test& accepts)
 {
-	for (BMenuItem* item : fItems) {
+	for (int32 i = 0; i < menu->CountItems(); i++) {
+		BMenuItem* item = menu->ItemAt(i);
 		if (item->Submenu() != NULL) {
-			if (BMenuItem* found = item->Submenu()->FindItem(command))
+			if (BMenuItem* found = FirstLeaf(item->Submenu(), accepts))
 				return found;
-		} else if (!item->IsSeparator() && item->Message() != NULL && item->Command() == command)
+		} else if (accepts(item))
 			return item;
 	}
 	return NULL;
+}
+
+BMenuItem*
+BMenu::FindItem(uint32 command) const
+{
+	return FirstLeaf(this, [command](BMenuItem* item) {
+		return !item->IsSeparator() && item->Message() != NULL && item->Command() == command;
+	});
 }
 
 BMenuItem*
@@ -121,14 +133,9 @@ BMenu::FindItem(const char* label) const
 {
 	if (label == NULL)
 		return NULL;
-	for (BMenuItem* item : fItems) {
-		if (item->Submenu() != NULL) {
-			if (BMenuItem* found = item->Submenu()->FindItem(label))
-				return found;
-		} else if (!item->IsSeparator() && strcmp(item->Label(), label) == 0)
-			return item;
-	}
-	return NULL;
+	return FirstLeaf(this, [label](BMenuItem* item) {
+		return !item->IsSeparator() && strcmp(item->Label(), label) == 0;
+	});
 }
 
 BMenuItem*
@@ -137,15 +144,10 @@ BMenu::FindShortcut(char shortcut) const
 	if (shortcut == 0)
 		return NULL;
 	int wanted = tolower(static_cast<unsigned char>(shortcut));
-	for (BMenuItem* item : fItems) {
-		if (item->Submenu() != NULL) {
-			if (BMenuItem* found = item->Submenu()->FindShortcut(shortcut))
-				return found;
-		} else if (item->Shortcut() != 0
-			&& tolower(static_cast<unsigned char>(item->Shortcut())) == wanted)
-			return item;
-	}
-	return NULL;
+	return FirstLeaf(this, [wanted](BMenuItem* item) {
+		return item->Shortcut() != 0
+			&& tolower(static_cast<unsigned char>(item->Shortcut())) == wanted;
+	});
 }
 
 BWindow*
@@ -164,7 +166,9 @@ BMenuBar::BMenuBar(BRect frame, const char* name, uint32 resizingMode, menu_layo
 	fResizeToFit(resizeToFit)
 {
 	// The bar spans the frame it is given; fitted to its items, it is one
-	// line of text high.
+	// line of text high: its bottom edge is at 18, so that, edges included,
+	// it covers the 19 pixel rows 0 to 18 and a view placed below it starts
+	// at 19.
 	_Reshape(BRect(frame.left, frame.top, frame.right,
 				 resizeToFit ? frame.top + 18.0f : frame.bottom),
 		resizingMode);

@@ -144,12 +144,3 @@ BMessage::IsEmpty() const
 {
 	return fRefs.empty() && fInt32s.empty() && fStrings.empty() && fPointers.empty();
 }
-
-void
-BMessage::MakeEmpty()
-{
-	fRefs.clear();
-	fInt32s.clear();
-	fStrings.clear();
-	fPointers.clear();
-}

@@ -35,7 +35,6 @@ public:
 	// How many entries of any type carry this name.
 	int32 CountEntries(const char* name) const;
 	bool IsEmpty() const;
-	void MakeEmpty();
 
 	uint32 what;
 

@@ -35,127 +35,100 @@ SelectCode(char (&active)[kSettingTextSize], const char* code, char (&label)[kSe
 	CopySetting(label, text);
 }
 
+// What each setting command of the menus sets, and whether the window then
+// tells the user it is not supported. The codes are read when the command
+// runs: a printer model installed since may have changed them.
+struct setting_command {
+	uint32_t command;
+	setting_outcome outcome;
+	void (*apply)();
+};
+
+const setting_outcome kChanged = kSettingChanged;
+const setting_outcome kNotSupported = kSettingChangedNotSupported;
+
+const setting_command kSettingCommands[] = {
+	{ MMtx, kChanged, [] { PrintMode = "Text"; } },
+	{ MMgr, kNotSupported, [] { PrintMode = "Graphic"; } },
+
+	{ MMnm, kChanged, [] { SelectPitch(CPI10, CPI_10); } },
+	{ MM12, kChanged, [] { SelectPitch(CPI12, CPI_12); } },
+	{ MM15, kChanged, [] { SelectPitch(CPI15, CPI_15); } },
+	{ MM17, kChanged, [] { SelectPitch(CPI17, CPI_17); } },
+	{ MM20, kChanged, [] { SelectPitch(CPI20, CPI_20); } },
+
+	{ MMdr, kChanged, [] { SelectCode(PrintQuality, DraftMode, PrintLQ, "Draft mode"); } },
+	{ MMnl, kChanged,
+		[] { SelectCode(PrintQuality, NLQ_Mode, PrintLQ, "Near Letter Quality mode"); } },
+	{ MMlq, kChanged,
+		[] { SelectCode(PrintQuality, LQ_Mode, PrintLQ, "Letter Quality mode"); } },
+
+	{ MMps, kChanged,
+		[] { SelectCode(PrintSpacing, PS_ModeOn, PrintSpace, "Proportional Spacing"); } },
+	{ MMfx, kChanged, [] { SelectCode(PrintSpacing, PS_ModeOff, PrintSpace, "Fixed Spacing"); } },
+
+	{ MM1p, kNotSupported, [] { PagesPerSheet = 1; } },
+	{ MM2p, kNotSupported, [] { PagesPerSheet = 2; } },
+	{ MM4p, kNotSupported, [] { PagesPerSheet = 4; } },
+	{ MM8p, kNotSupported, [] { PagesPerSheet = 8; } },
+
+	{ MM1c, kNotSupported, [] { ColumnsPerPage = 1; } },
+	{ MM2c, kNotSupported, [] { ColumnsPerPage = 2; } },
+	{ MM3c, kNotSupported, [] { ColumnsPerPage = 3; } },
+	{ MM4c, kNotSupported, [] { ColumnsPerPage = 4; } },
+
+	{ MMtr, kNotSupported, [] { LineMode = "Truncated"; } },
+	{ MMlw, kNotSupported, [] { LineMode = "LineWrap"; } },
+	// The menu's own word, spelled as the printers have always shown it.
+	{ MMww, kNotSupported, [] { LineMode = "WordWarp"; } },
+
+	{ MCs0, kChanged,
+		[] {
+			SelectPaper(SelectExec, "Executive", PortraitExecX, PortraitExecY, LandscapeExecX,
+				LandscapeExecY);
+		} },
+	{ MCs1, kChanged,
+		[] {
+			SelectPaper(SelectLetter, "Letter", PortraitLetterX, PortraitLetterY,
+				LandscapeLetterX, LandscapeLetterY);
+		} },
+	{ MCs2, kChanged,
+		[] {
+			SelectPaper(SelectLegal, "Legal", PortraitLegalX, PortraitLegalY, LandscapeLegalX,
+				LandscapeLegalY);
+		} },
+	{ MCs3, kChanged,
+		[] {
+			SelectPaper(SelectA4, "A4", PortraitA4X, PortraitA4Y, LandscapeA4X, LandscapeA4Y);
+		} },
+
+	{ MCpt, kChanged,
+		[] { SelectCode(PrintOrientation, PortraitPage, PrintOrient, "Portrait"); } },
+	{ MCls, kChanged,
+		[] { SelectCode(PrintOrientation, LandscapePage, PrintOrient, "Landscape"); } },
+
+	{ MClw, kChanged,
+		[] { SelectCode(PrintWrap, EnableEOLWrap, PrintWRAP, "Printer LineWrapping ON"); } },
+	{ MCtr, kChanged,
+		[] { SelectCode(PrintWrap, DisableEOLWrap, PrintWRAP, "Printer LineWrapping OFF"); } },
+
+	{ MCud, kChanged,
+		[] { SelectCode(PrintDirection, Unidirectional, PrintDir, "Unidirectional Printing"); } },
+	{ MCbd, kChanged,
+		[] { SelectCode(PrintDirection, Bidirectional, PrintDir, "Bidirectional Printing"); } },
+};
+
 // The store's lock is held here; the caller's alert comes after it is
 // released.
 setting_outcome
 ChangeSetting(uint32_t command)
 {
-	switch (command) {
-		case MMtx:
-			PrintMode = "Text";
-			return kSettingChanged;
-		case MMgr:
-			PrintMode = "Graphic";
-			return kSettingChangedNotSupported;
-
-		case MMnm:
-			SelectPitch(CPI10, CPI_10);
-			return kSettingChanged;
-		case MM12:
-			SelectPitch(CPI12, CPI_12);
-			return kSettingChanged;
-		case MM15:
-			SelectPitch(CPI15, CPI_15);
-			return kSettingChanged;
-		case MM17:
-			SelectPitch(CPI17, CPI_17);
-			return kSettingChanged;
-		case MM20:
-			SelectPitch(CPI20, CPI_20);
-			return kSettingChanged;
-
-		case MMdr:
-			SelectCode(PrintQuality, DraftMode, PrintLQ, "Draft mode");
-			return kSettingChanged;
-		case MMnl:
-			SelectCode(PrintQuality, NLQ_Mode, PrintLQ, "Near Letter Quality mode");
-			return kSettingChanged;
-		case MMlq:
-			SelectCode(PrintQuality, LQ_Mode, PrintLQ, "Letter Quality mode");
-			return kSettingChanged;
-
-		case MMps:
-			SelectCode(PrintSpacing, PS_ModeOn, PrintSpace, "Proportional Spacing");
-			return kSettingChanged;
-		case MMfx:
-			SelectCode(PrintSpacing, PS_ModeOff, PrintSpace, "Fixed Spacing");
-			return kSettingChanged;
-
-		case MM1p:
-			PagesPerSheet = 1;
-			return kSettingChangedNotSupported;
-		case MM2p:
-			PagesPerSheet = 2;
-			return kSettingChangedNotSupported;
-		case MM4p:
-			PagesPerSheet = 4;
-			return kSettingChangedNotSupported;
-		case MM8p:
-			PagesPerSheet = 8;
-			return kSettingChangedNotSupported;
-
-		case MM1c:
-			ColumnsPerPage = 1;
-			return kSettingChangedNotSupported;
-		case MM2c:
-			ColumnsPerPage = 2;
-			return kSettingChangedNotSupported;
-		case MM3c:
-			ColumnsPerPage = 3;
-			return kSettingChangedNotSupported;
-		case MM4c:
-			ColumnsPerPage = 4;
-			return kSettingChangedNotSupported;
-
-		case MMtr:
-			LineMode = "Truncated";
-			return kSettingChangedNotSupported;
-		case MMlw:
-			LineMode = "LineWrap";
-			return kSettingChangedNotSupported;
-		case MMww:
-			// The menu's own word, spelled as the printers have always shown it.
-			LineMode = "WordWarp";
-			return kSettingChangedNotSupported;
-
-		case MCs0:
-			SelectPaper(SelectExec, "Executive", PortraitExecX, PortraitExecY, LandscapeExecX,
-				LandscapeExecY);
-			return kSettingChanged;
-		case MCs1:
-			SelectPaper(SelectLetter, "Letter", PortraitLetterX, PortraitLetterY,
-				LandscapeLetterX, LandscapeLetterY);
-			return kSettingChanged;
-		case MCs2:
-			SelectPaper(SelectLegal, "Legal", PortraitLegalX, PortraitLegalY, LandscapeLegalX,
-				LandscapeLegalY);
-			return kSettingChanged;
-		case MCs3:
-			SelectPaper(SelectA4, "A4", PortraitA4X, PortraitA4Y, LandscapeA4X, LandscapeA4Y);
-			return kSettingChanged;
-
-		case MCpt:
-			SelectCode(PrintOrientation, PortraitPage, PrintOrient, "Portrait");
-			return kSettingChanged;
-		case MCls:
-			SelectCode(PrintOrientation, LandscapePage, PrintOrient, "Landscape");
-			return kSettingChanged;
-
-		case MClw:
-			SelectCode(PrintWrap, EnableEOLWrap, PrintWRAP, "Printer LineWrapping ON");
-			return kSettingChanged;
-		case MCtr:
-			SelectCode(PrintWrap, DisableEOLWrap, PrintWRAP, "Printer LineWrapping OFF");
-			return kSettingChanged;
-
-		case MCud:
-			SelectCode(PrintDirection, Unidirectional, PrintDir, "Unidirectional Printing");
-			return kSettingChanged;
-		case MCbd:
-			SelectCode(PrintDirection, Bidirectional, PrintDir, "Bidirectional Printing");
-			return kSettingChanged;
+	for (const setting_command& row : kSettingCommands) {
+		if (row.command == command) {
+			row.apply();
+			return row.outcome;
+		}
 	}
-
 	if (const PrinterPortPath* port = FindPrinterPort(command)) {
 		PrinterPath = port->path;
 		return kSettingChanged;

@@ -8,8 +8,8 @@
 
 // Guards every variable below between the window's thread, where the commands
 // change them, and the print job, which copies what it needs under this lock
-// once per file. The window's own reads (the settings view) need no lock: the
-// window's thread is the only writer.
+// once per file. The settings view takes it too when it draws: the window's
+// thread is the commands' writer, but start-up and the tests write as well.
 extern std::mutex gStoreLock;
 
 // Text settings.

@@ -2,7 +2,9 @@
 // plain reference printer: the same bytes in the same writes (a write longer
 // than the staging buffer may come in pieces), the same LineCount and ASC.
 // Every other round takes the portable scan, which a processor with a wider
-// one would otherwise never run.
+// one would otherwise never run: the printer's call of the wide form is
+// wrapped at link time (-Wl,--wrap), and the wrapper passes it on to one form
+// or the other.
 #include <algorithm>
 #include <cstring>
 #include <random>
@@ -12,7 +14,33 @@
 #include "PrintJob.h"
 #include "ReferencePrinter.h"
 #include "SettingsStore.h"
+#include "TextPage.h"
+#include "TextPagePass.h"
 #include "TextPagePrinter.h"
+
+namespace {
+
+bool sWidestScan = true;
+
+}  // namespace
+
+#if defined(QUILLON_AVX2_FORM)
+// The linker's names for the printer's call of PassOverPieceAvx2 and for the
+// function itself, given the C++ name of the function they stand for.
+void WrappedPassOverPieceAvx2(const char* bytes, int32_t count) __asm__(
+	"__wrap__Z17PassOverPieceAvx2PKci");
+void RealPassOverPieceAvx2(const char* bytes, int32_t count) __asm__(
+	"__real__Z17PassOverPieceAvx2PKci");
+
+void
+WrappedPassOverPieceAvx2(const char* bytes, int32_t count)
+{
+	if (sWidestScan)
+		RealPassOverPieceAvx2(bytes, count);
+	else
+		PassOverPiecePortable(bytes, count);
+}
+#endif
 
 namespace {
 
@@ -77,7 +105,7 @@ protected:
 	void TearDown() override
 	{
 		EngineTest::TearDown();
-		UseWidestScan(true);
+		sWidestScan = true;
 		sFile.clear();
 		sFile.shrink_to_fit();
 	}
@@ -112,7 +140,7 @@ protected:
 		NewLine = reference.newLine.c_str();
 		EjectPaper = reference.ejectPaper.c_str();
 
-		UseWidestScan(fRound++ % 2 == 0);
+		sWidestScan = fRound++ % 2 == 0;
 		sPieceLimit = pieceLimit;
 		sOffset = 0;
 		FileLenght = length == 0 ? 0 : NextPiece();

@@ -5,6 +5,7 @@
 #include "LineBuffer.h"
 #include "PrintJob.h"
 #include "SettingsStore.h"
+#include "TextPage.h"
 #include "TextPagePrinter.h"
 
 // The engine writes with fwrite or its unlocked twin; both are recorded.

@@ -6,6 +6,7 @@
 #include "EngineFixture.h"
 #include "LineBuffer.h"
 #include "PrintJob.h"
+#include "TextPage.h"
 #include "TextPagePrinter.h"
 
 namespace {

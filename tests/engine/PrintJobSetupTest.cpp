@@ -7,6 +7,7 @@
 #include "LineBuffer.h"
 #include "PrintJob.h"
 #include "SettingsStore.h"
+#include "TextPage.h"
 #include "TextPagePrinter.h"
 
 namespace {

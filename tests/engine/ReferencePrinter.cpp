@@ -1,15 +1,18 @@
 #include "ReferencePrinter.h"
 
+// The value of a character of a pair, by ranges anchored where the digits
+// begin: up to '9' a character counts from '0', from ':' to '_' from 'A' as
+// ten, from '`' on from 'a' as ten, whether or not it is a hex digit; the
+// bytes 0x80 to 0xFF count as negative. So ' ' gives -16, 'G' and 'g' 16.
 static int32_t
-DigitValue(char character)
+PairCharacterValue(char character)
 {
-	int32_t value = static_cast<signed char>(character);
-	if (value > 95)
-		value -= 32;
-	value -= 48;
-	if (value > 9)
-		value -= 7;
-	return value;
+	int32_t code = static_cast<signed char>(character);
+	if (code <= '9')
+		return code - '0';
+	if (code <= '_')
+		return code - 'A' + 10;
+	return code - 'a' + 10;
 }
 
 void
@@ -23,8 +26,8 @@ ReferencePrinter::StageCode(const std::string& code)
 		// A pair that the terminator cuts short gives nothing.
 		if (text[p] == '\0' || text[p + 1] == '\0')
 			return;
-		int32_t high = DigitValue(text[p++]);
-		int32_t low = DigitValue(text[p++]);
+		int32_t high = PairCharacterValue(text[p++]);
+		int32_t low = PairCharacterValue(text[p++]);
 		asc = 16 * high + low;
 		Append();
 	}

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <vector>
 
+#include <Alert.h>
 #include <HeadlessBackend.h>
 #include <StatusBar.h>
 
@@ -36,7 +37,14 @@ public:
 		}
 		if (!answerer)
 			return HeadlessBackend::RunAlert(alert);
-		return answerer(_ReportAlert(alert));
+		// Answered here, the alert is read as the user would see it; it
+		// gives no event line.
+		AlertRecord record;
+		record.title = alert->Title();
+		record.text = alert->Text();
+		for (int32 i = 0; i < alert->CountButtons(); i++)
+			record.buttons.push_back(alert->ButtonLabel(i));
+		return answerer(record);
 	}
 
 	virtual void WindowShown(BWindow* window)

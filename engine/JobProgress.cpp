@@ -1,0 +1,3 @@
+#include "JobProgress.h"
+
+JobProgress gJobProgress;
