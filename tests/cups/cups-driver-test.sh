@@ -1,0 +1,206 @@
+#!/usr/bin/env bash
+# cups-driver-test.sh QUILLON FILTER PPD_DIR: prints through texttoquillon on
+# a scheduler of its own and compares every job's bytes with what Quillon
+# itself writes to Printer File for the same model and menu items.
+set -euo pipefail
+quillon=$1 filter=$2 ppds=$3
+if [ "$(id -u)" != 0 ]; then
+	echo "a private cupsd that runs filters as lp needs root; skipped"
+	exit 77
+fi
+
+scratch=$(mktemp -d)
+chmod 755 "$scratch"
+cupsd_pid=
+stop_cupsd() {
+	if [ -n "$cupsd_pid" ]; then
+		kill "$cupsd_pid" 2>/dev/null || true
+		wait "$cupsd_pid" 2>/dev/null || true
+	fi
+	rm -rf "$scratch"
+}
+trap stop_cupsd EXIT
+
+port=$(python3 -S -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+mkdir -p "$scratch"/{root/ppd,state,cache,spool,tmp,log,out,in}
+chmod 777 "$scratch/out"
+# CUPS runs only filters that root owns and nobody else may write, in folders
+# alike: its own, with ours added.
+cp -a /usr/lib/cups "$scratch/serverbin"
+install -o root -g root -m 755 "$filter" "$scratch/serverbin/filter/texttoquillon"
+cat >"$scratch/cupsd.conf" <<CONF
+Listen 127.0.0.1:$port
+LogLevel debug
+Browsing No
+WebInterface No
+DefaultAuthType None
+<Location />
+  Order allow,deny
+  Allow all
+</Location>
+<Policy default>
+  <Limit All>
+    Order deny,allow
+  </Limit>
+</Policy>
+CONF
+cat >"$scratch/cups-files.conf" <<CONF
+ServerRoot $scratch/root
+StateDir $scratch/state
+CacheDir $scratch/cache
+RequestRoot $scratch/spool
+TempDir $scratch/tmp
+ServerBin $scratch/serverbin
+ErrorLog $scratch/log/error_log
+AccessLog $scratch/log/access_log
+PageLog $scratch/log/page_log
+FileDevice Yes
+User lp
+Group lp
+SystemGroup root
+CONF
+cupsd -f -c "$scratch/cupsd.conf" -s "$scratch/cups-files.conf" &
+cupsd_pid=$!
+export CUPS_SERVER=127.0.0.1:$port
+for _ in $(seq 200); do
+	lpstat -r >/dev/null 2>&1 && break
+	sleep 0.02
+done
+lpstat -r >/dev/null
+
+# One queue per model; each writes its jobs to a file of its own.
+declare -A ppd_of=(
+	["All Raw Data"]=quilraw ["Pure ASCII"]=quilasc ["Generic ASCII"]=quilgen
+	["HP Deskjet Series"]=quildj ["Epson Stylus"]=quilstyl ["Epson Dot Matrix"]=quildm
+	["IBM Proprinter"]=quilpro)
+for model in "${!ppd_of[@]}"; do
+	queue=${ppd_of[$model]}
+	lpadmin -p "$queue" -E -v "file://$scratch/out/$queue" -P "$ppds/$queue.ppd" 2>/dev/null
+done
+
+# The job text: tabs, long lines, blank lines, form feeds and enough lines for
+# several pages; the UTF-8 file has characters each set has and some it lacks.
+text=$scratch/in/notes.txt
+{
+	printf 'Quarterly notes\n\n\tindented\tby tabs\n'
+	awk 'BEGIN { for (i = 1; i <= 150; i++) { s = ""; for (j = 0; j < i % 97; j++) s = s "x"; print "line " i " " s } }'
+	printf 'after a form feed\f\nlast line without end'
+} >"$text"
+utf8=$scratch/in/grüße.txt
+printf 'Grüße, café, naïve: 5 € — “quoted” … 漢字 ✓\n' >"$utf8"
+chmod 644 "$text" "$utf8"
+
+failures=0
+job_count=0
+# lp_job QUEUE LP-ARGS...: prints one job and waits until it is done; the
+# queue's output file then holds the job's bytes.
+lp_job() {
+	local queue=$1
+	shift
+	local id
+	id=$(lp -d "$queue" "$@" | sed -n 's/^request id is \([^ ]*\).*/\1/p')
+	job_count=$((job_count + 1))
+	for _ in $(seq 500); do
+		lpstat -W completed -o "$queue" | grep -q "^$id " && return 0
+		sleep 0.02
+	done
+	echo "job $id on $queue did not complete"
+	tail -20 "$scratch/log/error_log"
+	return 1
+}
+# quillon_bytes OUT FILES... : Quillon's own Printer File for the menu items
+# in $menus (one per line) and the character set in $charset.
+quillon_bytes() {
+	local out=$1
+	shift
+	local script
+	script=$( (
+		printf 'menu "%s"\nmenu "Printer File"\n' "$model"
+		while IFS= read -r item; do
+			[ -z "$item" ] && continue
+			printf 'menu "%s"\n' "$item"
+			# Items that answer with the not-supported alert.
+			case $item in "Graphic mode") echo "answer 0" ;; esac
+		done <<<"$menus"
+		printf 'drop'
+		printf ' "%s"' "$@"
+		printf '\n'
+	))
+	(cd "$scratch" && rm -f PrintFile && QUILLON_CHARSET=$charset QUILLON_PLATFORM=headless \
+		"$quillon" <<<"$script" >/dev/null && mv PrintFile "$out")
+}
+# check NAME MODEL MENUS CHARSET LP-ARGS...: the job through lp gives
+# Quillon's bytes for the same file and menu items.
+check() {
+	local name=$1
+	model=$2 menus=$3 charset=$4
+	shift 4
+	local queue=${ppd_of[$model]}
+	local file=$text
+	[ -n "$charset" ] && file=$utf8
+	lp_job "$queue" "$@" "$file"
+	quillon_bytes "$scratch/expected" "$file"
+	if ! cmp -s "$scratch/out/$queue" "$scratch/expected"; then
+		echo "FAIL $name: lp $* differs from Quillon's $model with: $(tr '\n' ',' <<<"$menus")"
+		cmp "$scratch/out/$queue" "$scratch/expected" || true
+		failures=$((failures + 1))
+	else
+		echo "ok   $name"
+	fi
+}
+
+# The defaults of every model are Quillon's after start-up and the model.
+for model in "All Raw Data" "Pure ASCII" "Generic ASCII" "HP Deskjet Series" "Epson Stylus" \
+	"Epson Dot Matrix" "IBM Proprinter"; do
+	check "defaults of $model" "$model" "" ""
+done
+
+# Every option and choice, across the models whose codes differ.
+check "DeskJet A4 landscape LQ 17 cpi" "HP Deskjet Series" \
+	$'Select A4 paper\nSelect Landscape\nLetter Quality\nCompressed Text (17 CPI)' "" \
+	-o PageSize=A4 -o landscape -o PrintQuality=LQ -o cpi=17
+check "DeskJet Executive, spacing, wrap, direction" "HP Deskjet Series" \
+	$'Select Exec paper\nProportional Spacing\nPrinter\'s Linewrap on\nUnidirectional Printing\nCompressed Text (12 CPI)' "" \
+	-o media=Executive -o Spacing=Proportional -o PrinterLinewrap=On -o Direction=Unidirectional -o cpi=12
+check "Dot Matrix Legal NLQ 20 cpi, orientation-requested" "Epson Dot Matrix" \
+	$'Select Legal paper\nNear Letter Quality\nCompressed Text (20 CPI)\nSelect Landscape' "" \
+	-o PageSize=Legal -o PrintQuality=NLQ -o cpi=20 -o orientation-requested=4
+check "Proprinter 15 cpi, proportional, unidirectional" "IBM Proprinter" \
+	$'Compressed Text (15 CPI)\nProportional Spacing\nUnidirectional Printing\nLetter Quality' "" \
+	-o cpi=15 -o Spacing=Proportional -o Direction=Unidirectional -o PrintQuality=LQ
+check "Stylus graphic mode prints the preamble" "Epson Stylus" \
+	$'Graphic mode\nCompressed Text (12 CPI)' "" -o PrintMode=Graphic -o cpi=12
+check "Generic ASCII Legal landscape" "Generic ASCII" $'Select Legal paper\nSelect Landscape' "" \
+	-o PageSize=Legal -o landscape
+check "raw data 12 cpi NLQ" "All Raw Data" $'Compressed Text (12 CPI)\nNear Letter Quality' "" \
+	-o cpi=12 -o PrintQuality=NLQ
+
+# Character sets: the file converted as Quillon converts it (never an empty
+# page), and the count of what had no equivalent told by an INFO: line.
+check "DeskJet cp858" "HP Deskjet Series" "" cp858 -o CharacterSet=cp858
+check "Dot Matrix latin1, LQ" "Epson Dot Matrix" "Letter Quality" latin1 \
+	-o CharacterSet=latin1 -o PrintQuality=LQ
+check "Pure ASCII cp437" "Pure ASCII" "" cp437 -o CharacterSet=cp437
+grep -q 'characters of grüße.txt have no equivalent in CP858 and were printed as ?' \
+	"$scratch/log/error_log" || { echo "FAIL no count of unconverted characters"; failures=$((failures + 1)); }
+
+# Copies: three copies are the file printed three times in one job, with a
+# PAGE: line for each page of each, which the page log totals per job.
+job_pages() { tail -1 "$scratch/log/page_log" | awk '{ print $7 }'; }
+lp_job quildm "$text"
+pages_one=$(job_pages)
+lp_job quildm -n 3 "$text"
+pages_three=$(job_pages)
+model="Epson Dot Matrix" menus="" charset=""
+quillon_bytes "$scratch/expected" "$text" "$text" "$text"
+if cmp -s "$scratch/out/quildm" "$scratch/expected" && [ "$pages_one" -gt 1 ] \
+	&& [ "$pages_three" = $((3 * pages_one)) ]; then
+	echo "ok   three copies ($pages_one pages each)"
+else
+	echo "FAIL three copies: pages $pages_one and $pages_three"
+	cmp "$scratch/out/quildm" "$scratch/expected" || true
+	failures=$((failures + 1))
+fi
+
+echo "$job_count jobs, $failures failed"
+[ "$failures" = 0 ]
