@@ -80,12 +80,14 @@ fuzz: deps
 		grep -E "^(Done|stat::number_of_executed_units|stat::peak_rss_mb)" $$out/$$name.log; \
 	done
 
-# One table of speed figures from a release build of its own; the Google
-# benchmarks in build-bench/bench/*_bench go into the details.
+# One table of speed figures from a release build of its own, and the CUPS
+# filter against CUPS's texttotext; the Google benchmarks in
+# build-bench/bench/*_bench go into the details.
 bench: deps
 	cmake -S . -B $(BUILD)-bench -DCMAKE_BUILD_TYPE=Release -DQUILLON_WERROR=ON -DQUILLON_TESTS=OFF
-	cmake --build $(BUILD)-bench -j$(JOBS) --target speed_table
+	cmake --build $(BUILD)-bench -j$(JOBS) --target speed_table texttoquillon quillon-ppds
 	$(BUILD)-bench/bench/speed_table
+	bash bench/cups-filter-bench.sh $(BUILD)-bench
 
 clean:
 	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-tsan $(BUILD)-bench $(BUILD)-fuzz
