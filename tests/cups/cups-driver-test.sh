@@ -68,15 +68,11 @@ for _ in $(seq 200); do
 done
 lpstat -r >/dev/null
 
-# One queue per model; each writes its jobs to a file of its own.
+# The PPD of each model.
 declare -A ppd_of=(
 	["All Raw Data"]=quilraw ["Pure ASCII"]=quilasc ["Generic ASCII"]=quilgen
 	["HP Deskjet Series"]=quildj ["Epson Stylus"]=quilstyl ["Epson Dot Matrix"]=quildm
 	["IBM Proprinter"]=quilpro)
-for model in "${!ppd_of[@]}"; do
-	queue=${ppd_of[$model]}
-	lpadmin -p "$queue" -E -v "file://$scratch/out/$queue" -P "$ppds/$queue.ppd" 2>/dev/null
-done
 
 # The job text: tabs, long lines, blank lines, form feeds and enough lines for
 # several pages; the UTF-8 file has characters each set has and some it lacks.
@@ -88,65 +84,75 @@ text=$scratch/in/notes.txt
 } >"$text"
 utf8=$scratch/in/grüße.txt
 printf 'Grüße, café, naïve: 5 € — “quoted” … 漢字 ✓\n' >"$utf8"
-chmod 644 "$text" "$utf8"
+# Larger than the engine's file buffer, so that it is printed in pieces.
+large=$scratch/in/large.txt
+awk 'BEGIN { for (i = 0; i < 20000; i++) printf "%d\tcafé déjà vu, 5 € %*s|\n", i, i % 90, "" }' >"$large"
+chmod 644 "$text" "$utf8" "$large"
 
 failures=0
-job_count=0
-# lp_job QUEUE LP-ARGS...: prints one job and waits until it is done; the
-# queue's output file then holds the job's bytes.
-lp_job() {
-	local queue=$1
-	shift
-	local id
-	id=$(lp -d "$queue" "$@" | sed -n 's/^request id is \([^ ]*\).*/\1/p')
-	job_count=$((job_count + 1))
-	for _ in $(seq 500); do
-		lpstat -W completed -o "$queue" | grep -q "^$id " && return 0
-		sleep 0.02
-	done
-	echo "job $id on $queue did not complete"
-	tail -20 "$scratch/log/error_log"
-	return 1
+cases=0
+names=() models=() menu_items=() charsets=() files=() copies=() jobs=()
+# check NAME MODEL MENUS CHARSET LP-ARGS...: prints the file ($input, else
+# the text, or the UTF-8 file when a character set is chosen) through lp on
+# a queue of its own, whose file device then holds the job's bytes; finish
+# compares them with Quillon's for the same model and menu items (one per
+# line). The jobs run side by side.
+check() {
+	local name=$1 model=$2 menus=$3 charset=$4
+	shift 4
+	local file=${input:-$text}
+	[ -n "$charset" ] && [ -z "${input:-}" ] && file=$utf8
+	local queue=case$cases
+	lpadmin -p "$queue" -E -v "file://$scratch/out/$queue" -P "$ppds/${ppd_of[$model]}.ppd" 2>/dev/null
+	names+=("$name") models+=("$model") menu_items+=("$menus") charsets+=("$charset")
+	files+=("$file") copies+=("${copy_count:-1}")
+	jobs+=("$(lp -d "$queue" "$@" "$file" | sed -n 's/^request id is [^ ]*-\([0-9]*\) .*/\1/p')")
+	cases=$((cases + 1))
 }
-# quillon_bytes OUT FILES... : Quillon's own Printer File for the menu items
-# in $menus (one per line) and the character set in $charset.
+# quillon_bytes CASE OUT: Quillon's own Printer File for the case's model,
+# menu items and character set, the file dropped once per copy.
 quillon_bytes() {
-	local out=$1
-	shift
-	local script
+	local i=$1 out=$2 script item
 	script=$( (
-		printf 'menu "%s"\nmenu "Printer File"\n' "$model"
+		printf 'menu "%s"\nmenu "Printer File"\n' "${models[$i]}"
 		while IFS= read -r item; do
 			[ -z "$item" ] && continue
 			printf 'menu "%s"\n' "$item"
 			# Items that answer with the not-supported alert.
 			case $item in "Graphic mode") echo "answer 0" ;; esac
-		done <<<"$menus"
+		done <<<"${menu_items[$i]}"
 		printf 'drop'
-		printf ' "%s"' "$@"
+		for _ in $(seq "${copies[$i]}"); do printf ' "%s"' "${files[$i]}"; done
 		printf '\n'
 	))
-	(cd "$scratch" && rm -f PrintFile && QUILLON_CHARSET=$charset QUILLON_PLATFORM=headless \
+	(cd "$scratch" && rm -f PrintFile && QUILLON_CHARSET=${charsets[$i]} QUILLON_PLATFORM=headless \
 		"$quillon" <<<"$script" >/dev/null && mv PrintFile "$out")
 }
-# check NAME MODEL MENUS CHARSET LP-ARGS...: the job through lp gives
-# Quillon's bytes for the same file and menu items.
-check() {
-	local name=$1
-	model=$2 menus=$3 charset=$4
-	shift 4
-	local queue=${ppd_of[$model]}
-	local file=$text
-	[ -n "$charset" ] && file=$utf8
-	lp_job "$queue" "$@" "$file"
-	quillon_bytes "$scratch/expected" "$file"
-	if ! cmp -s "$scratch/out/$queue" "$scratch/expected"; then
-		echo "FAIL $name: lp $* differs from Quillon's $model with: $(tr '\n' ',' <<<"$menus")"
-		cmp "$scratch/out/$queue" "$scratch/expected" || true
+# The pages the page log counts for a job.
+job_pages() { awk -v job="$1" '$3 == job { print $7 }' "$scratch/log/page_log"; }
+finish() {
+	local i
+	for _ in $(seq 1500); do
+		[ -z "$(lpstat -W not-completed -o)" ] && break
+		sleep 0.02
+	done
+	if [ -n "$(lpstat -W not-completed -o)" ]; then
+		echo "FAIL jobs did not complete:"
+		lpstat -W not-completed -o
+		tail -20 "$scratch/log/error_log"
 		failures=$((failures + 1))
-	else
-		echo "ok   $name"
 	fi
+	for i in $(seq 0 $((cases - 1))); do
+		quillon_bytes "$i" "$scratch/expected"
+		if ! cmp -s "$scratch/out/case$i" "$scratch/expected"; then
+			echo "FAIL ${names[$i]}: differs from Quillon's ${models[$i]} with:" \
+				"$(tr '\n' ',' <<<"${menu_items[$i]}")"
+			cmp "$scratch/out/case$i" "$scratch/expected" || true
+			failures=$((failures + 1))
+		else
+			echo "ok   ${names[$i]}"
+		fi
+	done
 }
 
 # The defaults of every model are Quillon's after start-up and the model.
@@ -181,26 +187,21 @@ check "DeskJet cp858" "HP Deskjet Series" "" cp858 -o CharacterSet=cp858
 check "Dot Matrix latin1, LQ" "Epson Dot Matrix" "Letter Quality" latin1 \
 	-o CharacterSet=latin1 -o PrintQuality=LQ
 check "Pure ASCII cp437" "Pure ASCII" "" cp437 -o CharacterSet=cp437
-grep -q 'characters of grüße.txt have no equivalent in CP858 and were printed as ?' \
-	"$scratch/log/error_log" || { echo "FAIL no count of unconverted characters"; failures=$((failures + 1)); }
+input=$large check "Proprinter latin9, a file read in pieces" "IBM Proprinter" "" latin9 \
+	-o CharacterSet=latin9
 
 # Copies: three copies are the file printed three times in one job, with a
 # PAGE: line for each page of each, which the page log totals per job.
-job_pages() { tail -1 "$scratch/log/page_log" | awk '{ print $7 }'; }
-lp_job quildm "$text"
-pages_one=$(job_pages)
-lp_job quildm -n 3 "$text"
-pages_three=$(job_pages)
-model="Epson Dot Matrix" menus="" charset=""
-quillon_bytes "$scratch/expected" "$text" "$text" "$text"
-if cmp -s "$scratch/out/quildm" "$scratch/expected" && [ "$pages_one" -gt 1 ] \
-	&& [ "$pages_three" = $((3 * pages_one)) ]; then
-	echo "ok   three copies ($pages_one pages each)"
-else
-	echo "FAIL three copies: pages $pages_one and $pages_three"
-	cmp "$scratch/out/quildm" "$scratch/expected" || true
+check "one copy" "Epson Dot Matrix" "" ""
+copy_count=3 check "three copies" "Epson Dot Matrix" "" "" -n 3
+finish
+one=$(job_pages "${jobs[$((cases - 2))]}") three=$(job_pages "${jobs[$((cases - 1))]}")
+if [ -z "$one" ] || [ "$one" -lt 2 ] || [ "$three" != $((3 * one)) ]; then
+	echo "FAIL pages told: one copy $one, three copies $three"
 	failures=$((failures + 1))
 fi
+grep -q 'characters of grüße.txt have no equivalent in CP858 and were printed as ?' \
+	"$scratch/log/error_log" || { echo "FAIL no count of unconverted characters"; failures=$((failures + 1)); }
 
-echo "$job_count jobs, $failures failed"
+echo "$cases jobs, $failures failed"
 [ "$failures" = 0 ]
