@@ -16,7 +16,7 @@ grep -q "<release version=\"$version\"" "$scratch/usr/share/metainfo/$id.metainf
 
 # The PPDs of the CUPS driver pass CUPS's own checks.
 for ppd in "$scratch"/usr/share/ppd/quillon/*.ppd; do
-	cupstestppd -q "$ppd" || { echo "cupstestppd refuses $ppd"; cupstestppd "$ppd"; exit 1; }
+	cupstestppd -q -R "$scratch" "$ppd" || { echo "cupstestppd refuses $ppd"; cupstestppd -R "$scratch" "$ppd"; exit 1; }
 done
 
 # lintian's errors include an unstripped binary, a manual page man cannot
