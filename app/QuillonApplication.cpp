@@ -13,6 +13,7 @@
 #include <PrinterPorts.h>
 
 #include "Alerts.h"
+#include "CupsQueuePort.h"
 #include "JobStatus.h"
 #include "LineBuffer.h"
 #include "PrintJob.h"
@@ -33,10 +34,15 @@ static size_t sOutputInput = kNoInput;
 // Why the output did not open, as an errno value.
 static int sOpenError = 0;
 
+// A CUPS queue's job is titled with the file names; why it did not open.
+static std::string sJobTitle;
+static PortFailure sQueueFailure;
+
 static FILE*
 OpenJobOutput(const char* path)
 {
-	FILE* output = open_printer_port(path, sJobInputs, &sOutputInput);
+	FILE* output = is_cups_queue_port(path) ? open_cups_queue_port(path, sJobTitle, &sQueueFailure)
+		: open_printer_port(path, sJobInputs, &sOutputInput);
 	sOpenError = output == NULL ? errno : 0;
 	return output;
 }
@@ -155,6 +161,10 @@ QuillonApplication::RefsReceived(BMessage* message)
 		return;
 	}
 	sJobInputs = InputsOf(message);
+	sJobTitle.clear();
+	entry_ref named;
+	for (int32 index = 0; message->FindRef("refs", index, &named) == B_OK; index++)
+		sJobTitle += (index > 0 ? " " : "") + NameOf(named);
 	sOutputInput = kNoInput;
 	bool opened = OpenPrinterPort(path);
 	bool outputIsInput = !opened && sOutputInput < sJobInputs.size();
@@ -171,7 +181,8 @@ QuillonApplication::RefsReceived(BMessage* message)
 	if (!opened) {
 		// The alert keeps its words; the status bar and standard error say
 		// why, and what may mend it.
-		PortFailure failure = describe_port_failure(path, sOpenError);
+		PortFailure failure = is_cups_queue_port(path) ? sQueueFailure
+			: describe_port_failure(path, sOpenError);
 		std::string said = "quillon: port failed: " + failure.reason;
 		if (!failure.hint.empty())
 			said += " (" + failure.hint + ")";
