@@ -38,7 +38,7 @@ run() {
 	done
 	printf '%-14s %8.2f s  %8.2f s CPU  %7.1f MB peak  %6.0f MB/s\n' "$name" "$best" "$cpu" \
 		"$(awk "BEGIN { print $rss / 1024 }")" "$(awk "BEGIN { print $(stat -c %s "$input") / 1e6 / ($best > 0 ? $best : 0.001) }")"
-	eval "time_${name//-/_}=$best"
+	eval "time_${name//-/_}=$best cpu_${name//-/_}=$cpu"
 }
 
 echo "CUPS filters on a $size-byte text file (best of 5):"
@@ -47,5 +47,6 @@ run texttotext "$scratch/textonly.ppd" /usr/lib/cups/filter/texttotext
 # Memory stays flat: the same peak for a file a twentieth the size.
 head -c 1000000 "$scratch/big.txt" >"$scratch/small.txt"
 run 1MB-quillon "$ppd" "$filter" "$scratch/small.txt"
-awk "BEGIN { printf \"texttoquillon is %.1fx as fast as texttotext (goal: at least 2x)\\n\", \
-	$time_texttotext / ($time_texttoquillon > 0 ? $time_texttoquillon : 0.001) }"
+awk "BEGIN { printf \"texttoquillon is %.1fx as fast as texttotext (goal: at least 2x), %.1fx in CPU time\\n\", \
+	$time_texttotext / ($time_texttoquillon > 0 ? $time_texttoquillon : 0.001), \
+	$cpu_texttotext / ($cpu_texttoquillon > 0 ? $cpu_texttoquillon : 0.001) }"
