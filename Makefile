@@ -5,7 +5,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 PACKAGES = cmake make g++ ccache googletest libgtest-dev libbenchmark-dev libfltk1.3-dev libx11-dev \
 	xvfb xdotool x11-apps librsvg2-bin libpng-dev dpkg-dev file desktop-file-utils appstream lintian \
-	clang libclang-rt-14-dev
+	clang libclang-rt-14-dev cups cups-ppdc cups-filters libcups2-dev
 # Seconds each fuzz target runs in `make fuzz`.
 FUZZ_SECONDS ?= 60
 SUDO = $(shell [ "$$(id -u)" = 0 ] || echo sudo)
@@ -80,12 +80,14 @@ fuzz: deps
 		grep -E "^(Done|stat::number_of_executed_units|stat::peak_rss_mb)" $$out/$$name.log; \
 	done
 
-# One table of speed figures from a release build of its own; the Google
-# benchmarks in build-bench/bench/*_bench go into the details.
+# One table of speed figures from a release build of its own, and the CUPS
+# filter against CUPS's texttotext; the Google benchmarks in
+# build-bench/bench/*_bench go into the details.
 bench: deps
 	cmake -S . -B $(BUILD)-bench -DCMAKE_BUILD_TYPE=Release -DQUILLON_WERROR=ON -DQUILLON_TESTS=OFF
-	cmake --build $(BUILD)-bench -j$(JOBS) --target speed_table
+	cmake --build $(BUILD)-bench -j$(JOBS) --target speed_table texttoquillon quillon-ppds
 	$(BUILD)-bench/bench/speed_table
+	bash bench/cups-filter-bench.sh $(BUILD)-bench
 
 clean:
 	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-tsan $(BUILD)-bench $(BUILD)-fuzz

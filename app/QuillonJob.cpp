@@ -15,6 +15,7 @@
 #include <PrinterPorts.h>
 
 #include "Alerts.h"
+#include "CupsQueuePort.h"
 #include "JobFileReader.h"
 #include "JobStatus.h"
 #include "LineBuffer.h"
@@ -119,6 +120,16 @@ UnreadText(const std::vector<std::pair<std::string, int>>& unread)
 		+ ". The rest of each was not printed.";
 }
 
+// A CUPS queue's job is titled with the file names.
+std::string
+Title(const std::vector<entry_ref>& files)
+{
+	std::string title;
+	for (const entry_ref& ref : files)
+		title += (title.empty() ? "" : " ") + NameOf(ref);
+	return title;
+}
+
 // Graphic mode prints no body: the user is told, on standard output and in
 // an alert, for each file.
 void
@@ -171,7 +182,10 @@ QuillonJob::_Begin()
 	// The output is compared with the files before it is cut: printing a
 	// file onto itself would cut it before it is read.
 	size_t input = fFiles.size();
-	FILE* output = open_printer_port(fPath.c_str(), InputsOf(fFiles), &input);
+	const bool queue = is_cups_queue_port(fPath.c_str());
+	PortFailure queueFailure;
+	FILE* output = queue ? open_cups_queue_port(fPath.c_str(), Title(fFiles), &queueFailure)
+		: open_printer_port(fPath.c_str(), InputsOf(fFiles), &input);
 	int openError = output == NULL ? errno : 0;
 	if (UsePrinterPort(output, abandon_port_stream))
 		return true;
@@ -184,7 +198,7 @@ QuillonJob::_Begin()
 	}
 	// The alert keeps its words; the status bar and standard error say why,
 	// and what may mend it.
-	PortFailure failure = describe_port_failure(fPath.c_str(), openError);
+	PortFailure failure = queue ? queueFailure : describe_port_failure(fPath.c_str(), openError);
 	std::string said = "quillon: port failed: " + failure.reason;
 	if (!failure.hint.empty())
 		said += " (" + failure.hint + ")";

@@ -152,6 +152,10 @@ describe_printer_port(const char* path)
 	if (path == NULL || path[0] == '\0')
 		return { "", "not there" };
 	PortRoute route = printer_port_route(path);
+	// What a print service's queue is like is the service's to say, when
+	// the job is sent.
+	if (route.queue)
+		return { route.target, "" };
 	if (route.network) {
 		std::string address = network_printer_address(route.target);
 		view.target = address.empty() ? route.target : address;

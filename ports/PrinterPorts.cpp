@@ -255,17 +255,19 @@ printer_port_target(const char* path)
 PortRoute
 printer_port_route(const char* path)
 {
-	PortRoute route = { "", false, true, NULL };
+	PortRoute route = { "", false, true, false, NULL };
 	if (path == NULL)
 		return route;
 	const PortDevice* device = FindPortDevice(path);
+	route.target = device != NULL ? DeviceTarget(*device) : path;
+	// A queue is never made into a file of that name.
+	route.queue = route.target.compare(0, 7, "cups://") == 0;
 	if (device == NULL) {
-		route.target = path;
+		route.plainFile = !route.queue;
 		return route;
 	}
-	route.target = DeviceTarget(*device);
 	route.network = route.target.compare(0, 6, "tcp://") == 0;
-	route.plainFile = !route.network && route.target.compare(0, 5, "/dev/") != 0;
+	route.plainFile = !route.network && !route.queue && route.target.compare(0, 5, "/dev/") != 0;
 	route.baudVariable = device->baudVariable;
 	return route;
 }
@@ -351,6 +353,10 @@ open_printer_port(const char* path, const std::vector<PortFileId>& inputs, size_
 	const std::string& target = route.target;
 	if (route.network)
 		return open_port_stream(ConnectNetworkPrinter(target), network_printer_address(target));
+	if (route.queue) {
+		errno = EINVAL;
+		return NULL;
+	}
 
 	bool serial = route.baudVariable != NULL;
 	speed_t speed = B9600;

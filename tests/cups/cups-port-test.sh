@@ -1,0 +1,98 @@
+#!/usr/bin/env bash
+# cups-port-test.sh QUILLON: a port variable of cups://QUEUE prints to a raw
+# queue of a scheduler of the test's own, whose device is a loopback
+# listener, exactly the bytes Printer File gets; a missing queue, a stopped
+# queue and a stopped scheduler give the port alert with their reasons.
+set -euo pipefail
+quillon=$(realpath "$1")
+if [ "$(id -u)" != 0 ]; then
+	echo "a private cupsd needs root; skipped"
+	exit 77
+fi
+source "$(dirname "$0")/private-cupsd.sh"
+start_private_cupsd
+listener_pid=
+trap 'kill "$listener_pid" 2>/dev/null || true; stop_cupsd' EXIT
+
+# The printer: a listener on a loopback port that keeps what each
+# connection sends.
+received=$scratch/out/received
+python3 -S - "$received" >"$scratch/listener_port" <<'PY' &
+import socket, sys
+s = socket.socket()
+s.bind(("127.0.0.1", 0))
+s.listen(4)
+print(s.getsockname()[1], flush=True)
+with open(sys.argv[1], "ab", buffering=0) as out:
+    while True:
+        c, _ = s.accept()
+        while True:
+            data = c.recv(65536)
+            if not data:
+                break
+            out.write(data)
+        c.close()
+PY
+listener_pid=$!
+for _ in $(seq 200); do [ -s "$scratch/listener_port" ] && break; sleep 0.02; done
+lpadmin -p raw -E -v "socket://127.0.0.1:$(cat "$scratch/listener_port")/?snmp=false" -m raw 2>/dev/null
+
+printf 'Port test\n\tline two\n' >"$scratch/in/notes.txt"
+for i in $(seq 2000); do echo "line $i"; done >"$scratch/in/long.txt"
+failures=0
+# run PORT: Quillon prints both files to the port Parallel Port 1 leads to,
+# as the Epson Dot Matrix; its events in $scratch/events, its errors in
+# $scratch/stderr.
+run() {
+	(cd "$scratch" && QUILLON_PARALLEL1=$1 QUILLON_PLATFORM=headless "$quillon" \
+		>"$scratch/events" 2>"$scratch/stderr" <<-SCRIPT
+		menu "Epson Dot Matrix"
+		drop in/notes.txt in/long.txt
+		SCRIPT
+	)
+}
+
+run "$scratch/expected"
+run cups://raw
+size=$(stat -c %s "$scratch/expected")
+for _ in $(seq 500); do
+	[ -z "$(lpstat -W not-completed -o)" ] && [ "$(stat -c %s "$received" 2>/dev/null || echo 0)" -ge "$size" ] && break
+	sleep 0.02
+done
+if cmp -s "$received" "$scratch/expected"; then
+	echo "ok   cups://raw receives Printer File's bytes"
+else
+	echo "FAIL cups://raw: the listener got other bytes"
+	cmp "$received" "$scratch/expected" || true
+	cat "$scratch/stderr"
+	failures=$((failures + 1))
+fi
+lpstat -W completed -o raw | grep -q '^raw-1 ' || { echo "FAIL no completed job"; failures=$((failures + 1)); }
+grep -q 'notes.txt long.txt' "$scratch/log/error_log" \
+	|| { echo "FAIL the job is not titled with the file names"; failures=$((failures + 1)); }
+
+# expect_failure NAME PORT REASON: the port alert, and the reason on standard
+# error.
+expect_failure() {
+	run "$2"
+	if grep -q $'^alert\tPrinterAlert\tPort failed\tOK\tQuit$' "$scratch/events" \
+		&& grep -q "^quillon: port failed: $3" "$scratch/stderr"; then
+		echo "ok   $1: $(cat "$scratch/stderr")"
+	else
+		echo "FAIL $1"
+		cat "$scratch/events" "$scratch/stderr"
+		failures=$((failures + 1))
+	fi
+}
+expect_failure "missing queue" cups://nosuch "CUPS has no queue nosuch"
+cupsdisable raw
+expect_failure "stopped queue" cups://raw "the CUPS queue raw is stopped.*cupsenable raw"
+cupsenable raw
+cupsreject raw
+expect_failure "rejecting queue" cups://raw "the CUPS queue raw rejects jobs.*cupsaccept raw"
+kill "$cupsd_pid"
+wait "$cupsd_pid" 2>/dev/null || true
+cupsd_pid=
+expect_failure "stopped scheduler" cups://raw "the CUPS scheduler at 127.0.0.1 does not answer"
+
+[ "$failures" = 0 ]
