@@ -10,6 +10,7 @@
 
 #include <PortDiagnosis.h>
 #include <PortStream.h>
+#include <PreviewPort.h>
 #include <PrinterPorts.h>
 
 #include "Alerts.h"
@@ -36,6 +37,12 @@ static int sOpenError = 0;
 static FILE*
 OpenJobOutput(const char* path)
 {
+	if (std::string target = printer_port_target(path); is_preview_port(target)) {
+		// A port pointed at "preview:PATH.pdf" renders the job there instead.
+		FILE* output = open_preview_port(target);
+		sOpenError = output == NULL ? errno : 0;
+		return output;
+	}
 	FILE* output = open_printer_port(path, sJobInputs, &sOutputInput);
 	sOpenError = output == NULL ? errno : 0;
 	return output;
