@@ -3,10 +3,14 @@
 // they lie, against what the printer's own line width, pitch and sheet give.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <sstream>
+
+#include <sys/wait.h>
 
 #include "PrinterPaper.h"
 #include "QuillonRun.h"
@@ -359,3 +363,211 @@ TEST_P(PreviewTable, SheetsLinesAndPositionsFollowTheCodes)
 INSTANTIATE_TEST_SUITE_P(EveryModel, PreviewTable, testing::ValuesIn(kRows));
 
 }  // namespace
+
+namespace {
+
+// Runs a command and returns its standard output.
+std::string
+Output(const std::string& command, int* status = nullptr)
+{
+	std::string out;
+	FILE* pipe = popen(command.c_str(), "r");
+	if (pipe == nullptr)
+		return out;
+	char buffer[4096];
+	size_t count;
+	while ((count = fread(buffer, 1, sizeof(buffer), pipe)) > 0)
+		out.append(buffer, count);
+	int code = pclose(pipe);
+	if (status != nullptr)
+		*status = WIFEXITED(code) ? WEXITSTATUS(code) : -1;
+	return out;
+}
+
+// The words of each page of a PDF as pdftotext reads them: the PDF's text,
+// not the interpreter's.
+std::vector<std::vector<std::string>>
+PdfPageWords(const std::string& pdf)
+{
+	std::string text = Output("pdftotext -enc UTF-8 '" + pdf + "' -");
+	std::vector<std::vector<std::string>> pages(1);
+	std::string word;
+	for (char c : text) {
+		if (c == '\f' || c == ' ' || c == '\n') {
+			if (!word.empty())
+				pages.back().push_back(word);
+			word.clear();
+			if (c == '\f')
+				pages.emplace_back();
+		} else {
+			word += c;
+		}
+	}
+	while (!pages.empty() && pages.back().empty())
+		pages.pop_back();
+	return pages;
+}
+
+std::vector<std::string>
+Words(const std::vector<std::u32string>& lines)
+{
+	std::vector<std::string> words;
+	for (const std::u32string& line : lines) {
+		std::istringstream in(Utf8(line));
+		for (std::string word; in >> word;)
+			words.push_back(word);
+	}
+	return words;
+}
+
+std::string
+RenderBinary()
+{
+	std::string quillon = quillon_binary();
+	return quillon.substr(0, quillon.rfind('/') + 1) + "quillon-render";
+}
+
+}  // namespace
+
+// quillon --render on the job's own stream: a PDF page for each sheet, whose
+// text, read back from the PDF, is the sheet's; its words where the pitch
+// and the line spacing put them; PNG images of the same size.
+TEST(PreviewRender, PdfPagesHoldTheTextOfEachSheet)
+{
+	struct Case {
+		const char* model;
+		const char* label;
+		paper_language language;
+		const char* charset;
+		const char* settings;
+		double pitch;  // characters an inch
+	};
+	const Case cases[] = {
+		{ "MPed", "Epson Dot Matrix", kEscP, "cp850", "menu MM12\n", 12 },
+		{ "MPhp", "HP Deskjet Series", kPcl, "latin1", "menu MCls\nmenu MClw\n", 10 },
+		{ "MPpp", "MPpp", kProprinter, nullptr, "menu MM17\n", 120.0 / 7 },
+		{ "MPgn", "Generic ASCII.", kPlainText, nullptr, "", 10 },
+	};
+	for (const Case& c : cases) {
+		ScratchDir directory;
+		directory.Write("text.txt", SampleText(90, c.charset != nullptr));
+		RunOptions options;
+		if (c.charset != nullptr)
+			options.environment.push_back({ "QUILLON_CHARSET", c.charset });
+		RunResult result = run_quillon(directory,
+			std::string("menu ") + c.model + "\nmenu MPpf\nmenu MMfx\nmenu MCbd\n" + c.settings
+				+ "drop text.txt\n",
+			options);
+		ASSERT_TRUE(result.exited && result.exitCode == 0) << result.Describe();
+		std::string stream = directory.Read("PrintFile");
+		std::vector<ReadSheet> sheets = Read(c.language, stream, stream.size());
+		ASSERT_GE(sheets.size(), 2u) << c.model;
+
+		int status = -1;
+		std::string said = Output("'" + quillon_binary() + "' --render '" + c.label + "' '"
+				+ (directory / "PrintFile") + "' '" + (directory / "out.pdf") + "' 2>&1",
+			&status);
+		ASSERT_EQ(status, 0) << said;
+		EXPECT_EQ(said, std::to_string(sheets.size()) + " sheets, 0 unknown codes\n");
+		std::vector<std::vector<std::string>> pages = PdfPageWords(directory / "out.pdf");
+		ASSERT_EQ(pages.size(), sheets.size()) << c.model;
+		for (size_t s = 0; s < sheets.size(); s++)
+			EXPECT_EQ(pages[s], Words(sheets[s].lines)) << c.model << " page " << s + 1;
+
+		// The first word of each line of the first page: at the line's left
+		// edge, one line spacing under the one before.
+		std::string boxes = Output("pdftotext -bbox -f 1 -l 1 '" + (directory / "out.pdf") + "' -");
+		std::vector<std::pair<double, double>> starts;  // xMin, yMax of the words starting with "L1"
+		std::istringstream in(boxes);
+		for (std::string line; std::getline(in, line);) {
+			double xMin, yMin, xMax, yMax;
+			if (line.find("<word") == std::string::npos
+				|| sscanf(line.c_str(), " <word xMin=\"%lf\" yMin=\"%lf\" xMax=\"%lf\" yMax=\"%lf\"",
+					   &xMin, &yMin, &xMax, &yMax)
+					!= 4)
+				continue;
+			std::string word = line.substr(line.find('>') + 1);
+			if (word.rfind("L1", 0) == 0 && word.size() > 5 && word[5] == '<') {
+				starts.push_back({ xMin, yMax });
+				// Five characters at the pitch.
+				EXPECT_NEAR(xMax - xMin, 5 * 72 / c.pitch, 72 / c.pitch * 0.5) << c.model << " " << word;
+			}
+		}
+		ASSERT_GE(starts.size(), 10u) << c.model;
+		for (size_t i = 1; i < starts.size(); i++) {
+			EXPECT_NEAR(starts[i].first, starts[0].first, 0.5) << c.model;
+			double lines = (starts[i].second - starts[i - 1].second) / 12.0;
+			EXPECT_NEAR(lines, std::round(lines), 0.02) << c.model;
+			EXPECT_GE(lines, 0.99) << c.model;
+		}
+
+		std::string png = directory / "sheet.png";
+		said = Output("'" + RenderBinary() + "' '" + c.model + "' '" + (directory / "PrintFile") + "' '"
+				+ png + "' 2>&1",
+			&status);
+		ASSERT_EQ(status, 0) << said;
+		for (size_t s = 1; s <= sheets.size(); s++)
+			EXPECT_TRUE(directory.Exists("sheet-" + std::to_string(s) + ".png")) << c.model << " " << s;
+		EXPECT_FALSE(directory.Exists("sheet-" + std::to_string(sheets.size() + 1) + ".png"));
+	}
+}
+
+// Codes that are none of the printer's are listed with their bytes and
+// offsets, and the text around them still prints.
+TEST(PreviewUnknownCodes, ForeignCodesAreListed)
+{
+	// ESC l (a left margin), a stray control and ESC * on the Epson, and a
+	// code cut off by the end; a raster code and ESC p on the DeskJet; an
+	// ESC and a vertical tab to a plain printer.
+	struct Case {
+		paper_language language;
+		std::string stream;
+		std::vector<std::string> unknown;
+		const char* text;
+	} cases[] = {
+		{ kEscP, "\x1b@ab\x1bl\x05" "cd\x1b*X\r\n\x1b" "5ef\x1b", { "1B 6C at 4", "05 at 6", "1B 2A at 9", "1B at 18" },
+			"abcdXef" },
+		{ kPcl, std::string("\x1b" "E\x1b*t300Rab\x1bp") + '\0' + "cd\x1b(s1Q", { "1B 2A 74 33 30 30 52 at 2", "1B 70 at 11" },
+			"abcd" },
+		{ kPlainText, "x\x1bPy\x0b" "z", { "1B at 1", "0B at 4" }, "xPyz" },
+	};
+	for (const Case& c : cases) {
+		std::vector<std::string> listed;
+		std::vector<ReadSheet> sheets;
+		PrinterPaper paper(c.language, [&](const PaperSheet& sheet) { sheets.push_back({ sheet.runs, sheet.Lines() }); });
+		for (char byte : c.stream)
+			paper.Feed(&byte, 1);
+		paper.Finish();
+		for (const UnknownCode& code : paper.Unknown())
+			listed.push_back(DescribeUnknownCode(code));
+		EXPECT_EQ(listed, c.unknown);
+		EXPECT_EQ(paper.UnknownCount(), static_cast<int64_t>(c.unknown.size()));
+		ASSERT_EQ(sheets.size(), 1u);
+		std::string printed;
+		for (const std::u32string& line : sheets[0].lines)
+			printed += Utf8(line);
+		EXPECT_EQ(printed, c.text) << c.stream;
+	}
+}
+
+// A port pointed at preview:PATH.pdf writes the job's sheets there and
+// nothing to a printer; the PDF is complete when the job has ended.
+TEST(PreviewPort, PortRendersTheJobIntoThePdf)
+{
+	ScratchDir directory;
+	directory.Write("text.txt", SampleText(130, false));
+	RunOptions options;
+	options.environment.push_back({ "QUILLON_PARALLEL1", "preview:" + (directory / "job.pdf") });
+	RunResult result = run_quillon(directory,
+		"menu MPhp\nmenu MMfx\nmenu MCbd\nmenu \"Parallel Port 1\"\ndrop text.txt\nmenu MPpf\ndrop text.txt\n",
+		options);
+	ASSERT_TRUE(result.exited && result.exitCode == 0) << result.Describe();
+	EXPECT_FALSE(directory.Exists("parallel1.out"));
+	std::string stream = directory.Read("PrintFile");
+	std::vector<ReadSheet> sheets = Read(kPcl, stream, stream.size());
+	std::vector<std::vector<std::string>> pages = PdfPageWords(directory / "job.pdf");
+	ASSERT_EQ(pages.size(), sheets.size());
+	ASSERT_EQ(pages.size(), 3u);
+	for (size_t s = 0; s < sheets.size(); s++)
+		EXPECT_EQ(pages[s], Words(sheets[s].lines)) << "page " << s + 1;
+}
