@@ -1,12 +1,13 @@
 #include "CommandLine.h"
 
 #include <cerrno>
-#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include <unistd.h>
+
+#include "PreviewPort.h"
 
 #ifndef QUILLON_VERSION
 #error "the build defines QUILLON_VERSION"
@@ -37,19 +38,12 @@ const char kVersion[]
 	= "quillon (Quillon) " QUILLON_VERSION "\n"
 	  "Copyright (C) 2026 Quillon maintainers.\n";
 
-// The renderer is a program of its own beside this one: only it links
-// cairo, and the application starts without it.
+// The renderer is a program of its own beside this one (see PreviewPort.h):
+// only it links cairo, and the application starts without it.
 int
 run_renderer(char* argv[])
 {
-	char self[PATH_MAX];
-	ssize_t length = readlink("/proc/self/exe", self, sizeof(self) - 1);
-	std::string path = "quillon-render";
-	if (length > 0) {
-		self[length] = '\0';
-		std::string directory(self);
-		path = directory.substr(0, directory.rfind('/') + 1) + "quillon-render";
-	}
+	std::string path = preview_renderer_path();
 	argv[0] = const_cast<char*>(path.c_str());
 	execv(path.c_str(), argv);
 	fprintf(stderr, "quillon: cannot run %s: %s\n", path.c_str(), strerror(errno));

@@ -74,7 +74,13 @@ preview_renderer_path()
 		return "quillon-render";
 	self[length] = '\0';
 	std::string directory(self);
-	return directory.substr(0, directory.rfind('/') + 1) + "quillon-render";
+	directory = directory.substr(0, directory.rfind('/') + 1);
+	for (const char* place : { "", "../lib/quillon/" }) {
+		std::string path = directory + place + "quillon-render";
+		if (access(path.c_str(), X_OK) == 0)
+			return path;
+	}
+	return directory + "quillon-render";
 }
 
 FILE*
