@@ -17,14 +17,14 @@ namespace {
 // A job as the models are sent it: the reset and pitch, then pages of three
 // blank lines, sixty lines of text and the page's eject. Made a page at a
 // time, so that the job's own size is not in the figures.
-std::string
-Preamble(paper_language language)
+std::string Preamble(paper_language language)
 {
-	return language == kPcl ? "\x1b" "E\x1b(s10H\x1b(s1Q\x1b&l2A" : "\x1b@\x12\x1bP";
+	return language == kPcl ? "\x1b"
+	                          "E\x1b(s10H\x1b(s1Q\x1b&l2A"
+	                        : "\x1b@\x12\x1bP";
 }
 
-std::string
-Page(paper_language language, int page)
+std::string Page(paper_language language, int page)
 {
 	std::string stream;
 	const std::string newLine = language == kPcl ? "\r\n" : "\n\r";
@@ -33,8 +33,9 @@ Page(paper_language language, int page)
 		for (int blank = 0; blank < 3; blank++)
 			stream += newLine;
 		for (int line = 0; line < 60; line++) {
-			std::string text = "Page " + std::to_string(page + 1) + " line " + std::to_string(line + 1)
-				+ ": the quick brown fox jumps over the lazy dog, and the ribbon runs on";
+			std::string text =
+			    "Page " + std::to_string(page + 1) + " line " + std::to_string(line + 1) +
+			    ": the quick brown fox jumps over the lazy dog, and the ribbon runs on";
 			stream += text.substr(0, static_cast<size_t>(20 + (line * 7) % 60)) + newLine;
 		}
 		stream += eject;
@@ -42,14 +43,14 @@ Page(paper_language language, int page)
 	return stream;
 }
 
-struct Figure {
+struct Figure
+{
 	double seconds;
 	long peakKilobytes;
 	int sheets;
 };
 
-Figure
-Measure(paper_language language, int pages, bool pdf)
+Figure Measure(paper_language language, int pages, bool pdf)
 {
 	int ends[2];
 	if (pipe(ends) != 0)
@@ -77,10 +78,11 @@ Measure(paper_language language, int pages, bool pdf)
 			delete pages_;
 			unlink(path.c_str());
 		}
-		double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+		double seconds =
+		    std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 		struct rusage usage;
 		getrusage(RUSAGE_SELF, &usage);
-		Figure figure = { seconds, usage.ru_maxrss, paper.Sheets() };
+		Figure figure = {seconds, usage.ru_maxrss, paper.Sheets()};
 		ssize_t written = write(ends[1], &figure, sizeof(figure));
 		_exit(written == sizeof(figure) ? 0 : 1);
 	}
@@ -94,23 +96,24 @@ Measure(paper_language language, int pages, bool pdf)
 	return figure;
 }
 
-}  // namespace
+} // namespace
 
-int
-main()
+int main()
 {
 	printf("%-10s %-12s %6s %7s %10s %12s\n", "language", "output", "pages", "sheets", "seconds",
-		"peak KiB");
-	const struct {
+	       "peak KiB");
+	const struct
+	{
 		const char* name;
 		paper_language language;
-	} languages[] = { { "PCL", kPcl }, { "ESC/P", kEscP } };
+	} languages[] = {{"PCL", kPcl}, {"ESC/P", kEscP}};
 	for (const auto& language : languages) {
-		for (bool pdf : { false, true }) {
-			for (int pages : { 100, 1000 }) {
+		for (bool pdf : {false, true}) {
+			for (int pages : {100, 1000}) {
 				Figure figure = Measure(language.language, pages, pdf);
-				printf("%-10s %-12s %6d %7d %10.3f %12ld\n", language.name, pdf ? "PDF" : "sheets only",
-					pages, figure.sheets, figure.seconds, figure.peakKilobytes);
+				printf("%-10s %-12s %6d %7d %10.3f %12ld\n", language.name,
+				       pdf ? "PDF" : "sheets only", pages, figure.sheets, figure.seconds,
+				       figure.peakKilobytes);
 			}
 		}
 	}

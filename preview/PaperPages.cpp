@@ -8,19 +8,20 @@ namespace {
 const double kPointsPerUnit = 72.0 / static_cast<double>(kUnitsPerInch);
 
 // Draft is printed light, near letter quality darker, letter quality black.
-double
-Grey(print_quality quality)
+double Grey(print_quality quality)
 {
 	switch (quality) {
-		case kDraftQuality: return 0.45;
-		case kNearLetterQuality: return 0.22;
-		case kLetterQuality: return 0.0;
+		case kDraftQuality:
+			return 0.45;
+		case kNearLetterQuality:
+			return 0.22;
+		case kLetterQuality:
+			return 0.0;
 	}
 	return 0.0;
 }
 
-std::string
-Utf8(const std::u32string& text)
+std::string Utf8(const std::u32string& text)
 {
 	std::string out;
 	for (char32_t c : text) {
@@ -45,16 +46,17 @@ Utf8(const std::u32string& text)
 
 // One run: each glyph placed at its own character cell, so that the pitch of
 // the codes, not the face's, sets the positions.
-void
-DrawRun(cairo_t* cr, const PaperRun& run)
+void DrawRun(cairo_t* cr, const PaperRun& run)
 {
 	const bool proportional = run.proportional;
 	cairo_select_font_face(cr, proportional ? "serif" : "monospace",
-		run.italic ? CAIRO_FONT_SLANT_ITALIC : CAIRO_FONT_SLANT_NORMAL,
-		run.bold || run.quality == kLetterQuality ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
+	                       run.italic ? CAIRO_FONT_SLANT_ITALIC : CAIRO_FONT_SLANT_NORMAL,
+	                       run.bold || run.quality == kLetterQuality ? CAIRO_FONT_WEIGHT_BOLD
+	                                                                 : CAIRO_FONT_WEIGHT_NORMAL);
 	// A monospaced face's advance is about six tenths of its size: the size
 	// that fills the cell, no taller than the line.
-	double cell = static_cast<double>(proportional ? kUnitsPerInch / 10 : run.advance) * kPointsPerUnit;
+	double cell =
+	    static_cast<double>(proportional ? kUnitsPerInch / 10 : run.advance) * kPointsPerUnit;
 	double line = static_cast<double>(run.height) * kPointsPerUnit;
 	double size = std::min(cell / 0.6, line * 0.95);
 	cairo_set_font_size(cr, size);
@@ -71,15 +73,16 @@ DrawRun(cairo_t* cr, const PaperRun& run)
 	double x = static_cast<double>(run.x) * kPointsPerUnit;
 	double y = static_cast<double>(run.y) * kPointsPerUnit;
 	if (cairo_scaled_font_text_to_glyphs(font, x, y, text.c_str(), static_cast<int>(text.size()),
-			&glyphs, &glyphCount, &clusters, &clusterCount, &flags)
-		!= CAIRO_STATUS_SUCCESS)
+	                                     &glyphs, &glyphCount, &clusters, &clusterCount,
+	                                     &flags) != CAIRO_STATUS_SUCCESS)
 		return;
 	// One glyph a character in these faces; a cluster of more keeps its place.
 	double pen = x;
 	int glyph = 0;
 	for (int c = 0; c < clusterCount && c < static_cast<int>(run.text.size()); c++) {
-		double width = static_cast<double>(proportional ? run.widths[static_cast<size_t>(c)] : run.advance)
-			* kPointsPerUnit;
+		double width =
+		    static_cast<double>(proportional ? run.widths[static_cast<size_t>(c)] : run.advance) *
+		    kPointsPerUnit;
 		for (int k = 0; k < clusters[c].num_glyphs && glyph < glyphCount; k++, glyph++) {
 			glyphs[glyph].x = pen;
 			glyphs[glyph].y = y;
@@ -87,7 +90,7 @@ DrawRun(cairo_t* cr, const PaperRun& run)
 		pen += width;
 	}
 	cairo_show_text_glyphs(cr, text.c_str(), static_cast<int>(text.size()), glyphs, glyphCount,
-		clusters, clusterCount, flags);
+	                       clusters, clusterCount, flags);
 	cairo_glyph_free(glyphs);
 	cairo_text_cluster_free(clusters);
 	if (run.underline) {
@@ -98,18 +101,16 @@ DrawRun(cairo_t* cr, const PaperRun& run)
 	}
 }
 
-void
-DrawSheet(cairo_t* cr, const PaperSheet& sheet)
+void DrawSheet(cairo_t* cr, const PaperSheet& sheet)
 {
 	for (const PaperRun& run : sheet.runs)
 		DrawRun(cr, run);
 }
 
-}  // namespace
+} // namespace
 
 PdfPages::PdfPages(const std::string& path)
-	:
-	fSurface(cairo_pdf_surface_create(path.c_str(), 612, 792))
+    : fSurface(cairo_pdf_surface_create(path.c_str(), 612, 792))
 {
 }
 
@@ -118,19 +119,17 @@ PdfPages::~PdfPages()
 	Close();
 }
 
-bool
-PdfPages::Ok() const
+bool PdfPages::Ok() const
 {
 	return fSurface != nullptr && cairo_surface_status(fSurface) == CAIRO_STATUS_SUCCESS;
 }
 
-void
-PdfPages::Add(const PaperSheet& sheet)
+void PdfPages::Add(const PaperSheet& sheet)
 {
 	if (!Ok())
 		return;
 	cairo_pdf_surface_set_size(fSurface, static_cast<double>(sheet.width) * kPointsPerUnit,
-		static_cast<double>(sheet.height) * kPointsPerUnit);
+	                           static_cast<double>(sheet.height) * kPointsPerUnit);
 	cairo_t* cr = cairo_create(fSurface);
 	DrawSheet(cr, sheet);
 	cairo_show_page(cr);
@@ -138,8 +137,7 @@ PdfPages::Add(const PaperSheet& sheet)
 	fFirst = false;
 }
 
-bool
-PdfPages::Close()
+bool PdfPages::Close()
 {
 	if (fSurface == nullptr)
 		return true;
@@ -156,8 +154,7 @@ PdfPages::Close()
 	return ok;
 }
 
-bool
-WritePngSheet(const PaperSheet& sheet, const std::string& stem, double dpi)
+bool WritePngSheet(const PaperSheet& sheet, const std::string& stem, double dpi)
 {
 	double scale = dpi / 72.0;
 	int width = static_cast<int>(static_cast<double>(sheet.width) * kPointsPerUnit * scale + 0.5);

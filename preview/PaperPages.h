@@ -10,7 +10,8 @@ struct _cairo_surface;
 
 // Draws each sheet it is handed as the next page of a PDF; the file is
 // complete at Close (or when it is destroyed).
-class PdfPages {
+class PdfPages
+{
 public:
 	explicit PdfPages(const std::string& path);
 	~PdfPages();

@@ -17,13 +17,13 @@ namespace {
 
 const char kPrefix[] = "preview:";
 
-struct PreviewPipe {
+struct PreviewPipe
+{
 	int descriptor;
 	pid_t renderer;
 };
 
-ssize_t
-WritePipe(void* cookie, const char* bytes, size_t count)
+ssize_t WritePipe(void* cookie, const char* bytes, size_t count)
 {
 	PreviewPipe* pipe = static_cast<PreviewPipe*>(cookie);
 	size_t written = 0;
@@ -39,8 +39,7 @@ WritePipe(void* cookie, const char* bytes, size_t count)
 	return static_cast<ssize_t>(written);
 }
 
-int
-ClosePipe(void* cookie)
+int ClosePipe(void* cookie)
 {
 	PreviewPipe* pipe = static_cast<PreviewPipe*>(cookie);
 	close(pipe->descriptor);
@@ -57,16 +56,15 @@ ClosePipe(void* cookie)
 	return 0;
 }
 
-}  // namespace
+} // namespace
 
-bool
-is_preview_port(const std::string& target)
+bool is_preview_port(const std::string& target)
 {
-	return target.size() > sizeof(kPrefix) - 1 && target.compare(0, sizeof(kPrefix) - 1, kPrefix) == 0;
+	return target.size() > sizeof(kPrefix) - 1 &&
+	       target.compare(0, sizeof(kPrefix) - 1, kPrefix) == 0;
 }
 
-std::string
-preview_renderer_path()
+std::string preview_renderer_path()
 {
 	char self[PATH_MAX];
 	ssize_t length = readlink("/proc/self/exe", self, sizeof(self) - 1);
@@ -75,7 +73,7 @@ preview_renderer_path()
 	self[length] = '\0';
 	std::string directory(self);
 	directory = directory.substr(0, directory.rfind('/') + 1);
-	for (const char* place : { "", "../lib/quillon/" }) {
+	for (const char* place : {"", "../lib/quillon/"}) {
 		std::string path = directory + place + "quillon-render";
 		if (access(path.c_str(), X_OK) == 0)
 			return path;
@@ -83,8 +81,7 @@ preview_renderer_path()
 	return directory + "quillon-render";
 }
 
-FILE*
-open_preview_port(const std::string& target)
+FILE* open_preview_port(const std::string& target)
 {
 	std::string model;
 	{
@@ -103,8 +100,8 @@ open_preview_port(const std::string& target)
 	posix_spawn_file_actions_init(&actions);
 	posix_spawn_file_actions_adddup2(&actions, ends[0], STDIN_FILENO);
 	posix_spawn_file_actions_adddup2(&actions, STDERR_FILENO, STDOUT_FILENO);
-	char* arguments[] = { const_cast<char*>(renderer.c_str()), const_cast<char*>(model.c_str()),
-		const_cast<char*>("-"), const_cast<char*>(pdf.c_str()), nullptr };
+	char* arguments[] = {const_cast<char*>(renderer.c_str()), const_cast<char*>(model.c_str()),
+	                     const_cast<char*>("-"), const_cast<char*>(pdf.c_str()), nullptr};
 	pid_t child;
 	int failed = posix_spawn(&child, renderer.c_str(), &actions, nullptr, arguments, environ);
 	posix_spawn_file_actions_destroy(&actions);
@@ -114,7 +111,7 @@ open_preview_port(const std::string& target)
 		errno = failed;
 		return nullptr;
 	}
-	PreviewPipe* cookie = new PreviewPipe{ ends[1], child };
+	PreviewPipe* cookie = new PreviewPipe{ends[1], child};
 	cookie_io_functions_t functions = {};
 	functions.write = WritePipe;
 	functions.close = ClosePipe;

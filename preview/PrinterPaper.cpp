@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cmath>
 #include <cstring>
 #include <iconv.h>
 #include <map>
@@ -13,7 +13,8 @@ namespace {
 
 const int64_t kInch = kUnitsPerInch;
 
-struct ModelName {
+struct ModelName
+{
 	const char* label;
 	const char* printName;
 	const char* code;
@@ -47,8 +48,7 @@ const PaperSize kPapers[] = {
 };
 // clang-format on
 
-const PaperSize&
-Paper(int code)
+const PaperSize& Paper(int code)
 {
 	for (const PaperSize& paper : kPapers) {
 		if (paper.code == code)
@@ -57,18 +57,16 @@ Paper(int code)
 	return kPapers[1];
 }
 
-int64_t
-Units(double inches)
+int64_t Units(double inches)
 {
 	return static_cast<int64_t>(std::llround(inches * static_cast<double>(kInch)));
 }
 
 const uint8_t ESC = 0x1B;
 
-}  // namespace
+} // namespace
 
-bool
-FindPaperLanguage(const std::string& model, paper_language* language)
+bool FindPaperLanguage(const std::string& model, paper_language* language)
 {
 	for (const ModelName& name : kModels) {
 		if (model == name.label || model == name.printName || model == name.code) {
@@ -79,8 +77,7 @@ FindPaperLanguage(const std::string& model, paper_language* language)
 	return false;
 }
 
-std::vector<std::u32string>
-PaperSheet::Lines() const
+std::vector<std::u32string> PaperSheet::Lines() const
 {
 	std::map<int64_t, std::vector<const PaperRun*>> lines;
 	for (const PaperRun& run : runs)
@@ -88,7 +85,7 @@ PaperSheet::Lines() const
 	std::vector<std::u32string> text;
 	for (auto& [y, line] : lines) {
 		std::stable_sort(line.begin(), line.end(),
-			[](const PaperRun* a, const PaperRun* b) { return a->x < b->x; });
+		                 [](const PaperRun* a, const PaperRun* b) { return a->x < b->x; });
 		std::u32string joined;
 		int64_t end = line.front()->x;
 		for (const PaperRun* run : line) {
@@ -110,8 +107,7 @@ PaperSheet::Lines() const
 	return text;
 }
 
-std::string
-DescribeUnknownCode(const UnknownCode& code)
+std::string DescribeUnknownCode(const UnknownCode& code)
 {
 	std::string text;
 	for (unsigned char byte : code.bytes) {
@@ -125,16 +121,13 @@ DescribeUnknownCode(const UnknownCode& code)
 }
 
 PrinterPaper::PrinterPaper(paper_language language, sheet_sink sink)
-	:
-	fLanguage(language),
-	fSink(std::move(sink))
+    : fLanguage(language), fSink(std::move(sink))
 {
 	_Reset();
 	fSheet.runs.reserve(256);
 }
 
-void
-PrinterPaper::_Reset()
+void PrinterPaper::_Reset()
 {
 	fCpi = 10;
 	fPclPitch = 10;
@@ -172,8 +165,7 @@ PrinterPaper::_Reset()
 	}
 }
 
-void
-PrinterPaper::_SelectTable(const char* converter)
+void PrinterPaper::_SelectTable(const char* converter)
 {
 	for (int i = 0; i < 128; i++)
 		fUpper[i] = 0;
@@ -192,10 +184,11 @@ PrinterPaper::_SelectTable(const char* converter)
 		char* inPointer = &in;
 		char* outPointer = out;
 		size_t inLeft = 1, outLeft = sizeof(out);
-		if (iconv(table, &inPointer, &inLeft, &outPointer, &outLeft) != static_cast<size_t>(-1)
-			&& outLeft == 4) {
-			uint32_t value = static_cast<uint8_t>(out[0]) | static_cast<uint8_t>(out[1]) << 8
-				| static_cast<uint8_t>(out[2]) << 16 | static_cast<uint32_t>(static_cast<uint8_t>(out[3])) << 24;
+		if (iconv(table, &inPointer, &inLeft, &outPointer, &outLeft) != static_cast<size_t>(-1) &&
+		    outLeft == 4) {
+			uint32_t value = static_cast<uint8_t>(out[0]) | static_cast<uint8_t>(out[1]) << 8 |
+			                 static_cast<uint8_t>(out[2]) << 16 |
+			                 static_cast<uint32_t>(static_cast<uint8_t>(out[3])) << 24;
 			// An ISO set's own controls print nothing.
 			fUpper[i] = value >= 0x80 && value < 0xA0 ? 0 : value;
 		}
@@ -204,38 +197,63 @@ PrinterPaper::_SelectTable(const char* converter)
 	iconv_close(table);
 }
 
-bool
-PrinterPaper::_TableFromEscP(int table, int variant)
+bool PrinterPaper::_TableFromEscP(int table, int variant)
 {
 	switch (table * 256 + variant) {
-		case 0: _SelectTable(nullptr); return true;
-		case 1 * 256: _SelectTable("CP437"); return true;
-		case 3 * 256: _SelectTable("CP850"); return true;
-		case 44 * 256: _SelectTable("CP858"); return true;
-		case 29 * 256 + 16: _SelectTable("ISO-8859-1"); return true;
-		case 29 * 256 + 15: _SelectTable("ISO-8859-15"); return true;
+		case 0:
+			_SelectTable(nullptr);
+			return true;
+		case 1 * 256:
+			_SelectTable("CP437");
+			return true;
+		case 3 * 256:
+			_SelectTable("CP850");
+			return true;
+		case 44 * 256:
+			_SelectTable("CP858");
+			return true;
+		case 29 * 256 + 16:
+			_SelectTable("ISO-8859-1");
+			return true;
+		case 29 * 256 + 15:
+			_SelectTable("ISO-8859-15");
+			return true;
 	}
 	return false;
 }
 
-bool
-PrinterPaper::_TableFromCodePage(int page)
+bool PrinterPaper::_TableFromCodePage(int page)
 {
 	switch (page) {
-		case 437: _SelectTable("CP437"); return true;
-		case 850: _SelectTable("CP850"); return true;
-		case 858: _SelectTable("CP858"); return true;
-		case 860: _SelectTable("CP860"); return true;
-		case 863: _SelectTable("CP863"); return true;
-		case 865: _SelectTable("CP865"); return true;
-		case 819: _SelectTable("ISO-8859-1"); return true;
-		case 923: _SelectTable("ISO-8859-15"); return true;
+		case 437:
+			_SelectTable("CP437");
+			return true;
+		case 850:
+			_SelectTable("CP850");
+			return true;
+		case 858:
+			_SelectTable("CP858");
+			return true;
+		case 860:
+			_SelectTable("CP860");
+			return true;
+		case 863:
+			_SelectTable("CP863");
+			return true;
+		case 865:
+			_SelectTable("CP865");
+			return true;
+		case 819:
+			_SelectTable("ISO-8859-1");
+			return true;
+		case 923:
+			_SelectTable("ISO-8859-15");
+			return true;
 	}
 	return false;
 }
 
-bool
-PrinterPaper::_TableFromSymbolSet(const std::string& set)
+bool PrinterPaper::_TableFromSymbolSet(const std::string& set)
 {
 	// clang-format off
 	static const struct { const char* set; const char* converter; } kSets[] = {
@@ -253,8 +271,7 @@ PrinterPaper::_TableFromSymbolSet(const std::string& set)
 	return false;
 }
 
-char32_t
-PrinterPaper::_Character(uint8_t byte) const
+char32_t PrinterPaper::_Character(uint8_t byte) const
 {
 	if (byte < 0x80)
 		return byte;
@@ -263,8 +280,7 @@ PrinterPaper::_Character(uint8_t byte) const
 
 // ---- The sheet and the carriage.
 
-int64_t
-PrinterPaper::_Pitch() const
+int64_t PrinterPaper::_Pitch() const
 {
 	if (fLanguage == kPcl)
 		return Units(1.0 / fPclPitch);
@@ -278,8 +294,7 @@ PrinterPaper::_Pitch() const
 	return kInch / fCpi;
 }
 
-int64_t
-PrinterPaper::_Advance(char32_t character) const
+int64_t PrinterPaper::_Advance(char32_t character) const
 {
 	if (!fProportional)
 		return _Pitch();
@@ -295,8 +310,7 @@ PrinterPaper::_Advance(char32_t character) const
 	return pitch;
 }
 
-int64_t
-PrinterPaper::_LeftEdge() const
+int64_t PrinterPaper::_LeftEdge() const
 {
 	if (fLanguage == kPcl) {
 		const PaperSize& paper = Paper(fPaper);
@@ -308,8 +322,7 @@ PrinterPaper::_LeftEdge() const
 	return kInch / 4;
 }
 
-int64_t
-PrinterPaper::_RightEdge() const
+int64_t PrinterPaper::_RightEdge() const
 {
 	if (fLanguage == kPcl) {
 		const PaperSize& paper = Paper(fPaper);
@@ -318,16 +331,14 @@ PrinterPaper::_RightEdge() const
 	return 8 * kInch;
 }
 
-int64_t
-PrinterPaper::_TopOfText() const
+int64_t PrinterPaper::_TopOfText() const
 {
 	// PCL's top margin is half an inch; the forms of the others start at the
 	// top of form.
 	return fLanguage == kPcl ? kInch / 2 : 0;
 }
 
-int64_t
-PrinterPaper::_SheetLength() const
+int64_t PrinterPaper::_SheetLength() const
 {
 	if (fLanguage == kPcl) {
 		const PaperSize& paper = Paper(fPaper);
@@ -336,8 +347,7 @@ PrinterPaper::_SheetLength() const
 	return fFormLength;
 }
 
-void
-PrinterPaper::_Eject()
+void PrinterPaper::_Eject()
 {
 	fSheetCount++;
 	fSheet.number = fSheetCount;
@@ -360,8 +370,7 @@ PrinterPaper::_Eject()
 	fLine = 0;
 }
 
-void
-PrinterPaper::_NewSheetIfFull()
+void PrinterPaper::_NewSheetIfFull()
 {
 	int64_t textLength = _SheetLength() - _TopOfText();
 	if (fLine + fLineSpacing <= textLength)
@@ -377,22 +386,19 @@ PrinterPaper::_NewSheetIfFull()
 	fLine = std::max<int64_t>(0, line);
 }
 
-void
-PrinterPaper::_CarriageReturn()
+void PrinterPaper::_CarriageReturn()
 {
 	fX = 0;
 }
 
-void
-PrinterPaper::_LineFeed()
+void PrinterPaper::_LineFeed()
 {
 	fLine += fLineSpacing;
 	fSheetTouched = true;
 	_NewSheetIfFull();
 }
 
-void
-PrinterPaper::_FormFeed()
+void PrinterPaper::_FormFeed()
 {
 	fX = fLanguage == kPcl ? fX : 0;
 	if (fLanguage == kPcl && !fSheetTouched && fSheet.runs.empty())
@@ -400,8 +406,7 @@ PrinterPaper::_FormFeed()
 	_Eject();
 }
 
-void
-PrinterPaper::_Tab()
+void PrinterPaper::_Tab()
 {
 	// Stops every eight columns of the pitch.
 	int64_t stop = _Pitch() * 8;
@@ -411,8 +416,7 @@ PrinterPaper::_Tab()
 	fX = next;
 }
 
-void
-PrinterPaper::_Print(char32_t character)
+void PrinterPaper::_Print(char32_t character)
 {
 	int64_t advance = _Advance(character);
 	if (fX + advance > _RightEdge()) {
@@ -424,10 +428,10 @@ PrinterPaper::_Print(char32_t character)
 	fSheetTouched = true;
 	int64_t y = _TopOfText() + fLine + fLineSpacing * 4 / 5;
 	PaperRun* run = fSheet.runs.empty() ? nullptr : &fSheet.runs.back();
-	bool joins = run != nullptr && run->y == y && run->quality == fQuality
-		&& run->proportional == fProportional && run->bold == fBold && run->italic == fItalic
-		&& run->underline == fUnderline && run->height == fLineSpacing
-		&& (fProportional || run->advance == advance);
+	bool joins = run != nullptr && run->y == y && run->quality == fQuality &&
+	             run->proportional == fProportional && run->bold == fBold &&
+	             run->italic == fItalic && run->underline == fUnderline &&
+	             run->height == fLineSpacing && (fProportional || run->advance == advance);
 	if (joins) {
 		int64_t end = run->x;
 		if (run->proportional) {
@@ -459,15 +463,13 @@ PrinterPaper::_Print(char32_t character)
 
 // ---- The stream.
 
-void
-PrinterPaper::Feed(const char* bytes, size_t count)
+void PrinterPaper::Feed(const char* bytes, size_t count)
 {
 	for (size_t i = 0; i < count; i++, fOffset++)
 		_Byte(static_cast<uint8_t>(bytes[i]));
 }
 
-void
-PrinterPaper::Finish()
+void PrinterPaper::Finish()
 {
 	if (!fPending.empty()) {
 		// A code cut off by the end of the stream.
@@ -477,23 +479,20 @@ PrinterPaper::Finish()
 		_Eject();
 }
 
-void
-PrinterPaper::_Unknown(size_t length)
+void PrinterPaper::_Unknown(size_t length)
 {
 	fUnknownCount++;
 	if (fUnknown.size() < 100)
-		fUnknown.push_back({ fPendingOffset, fPending.substr(0, length) });
+		fUnknown.push_back({fPendingOffset, fPending.substr(0, length)});
 	fPending.erase(0, length);
 }
 
-bool
-PrinterPaper::_Need(size_t count)
+bool PrinterPaper::_Need(size_t count)
 {
 	return fPending.size() >= count;
 }
 
-void
-PrinterPaper::_Byte(uint8_t byte)
+void PrinterPaper::_Byte(uint8_t byte)
 {
 	if (!fPending.empty()) {
 		fPending += static_cast<char>(byte);
@@ -523,13 +522,12 @@ PrinterPaper::_Byte(uint8_t byte)
 	_Print(character);
 }
 
-void
-PrinterPaper::_Control(uint8_t byte)
+void PrinterPaper::_Control(uint8_t byte)
 {
 	switch (byte) {
 		case 0x00:
 		case 0x7F:
-		case 0x07:  // the bell rings; the paper does not see it
+		case 0x07: // the bell rings; the paper does not see it
 			return;
 		case 0x0D:
 			_CarriageReturn();
@@ -575,8 +573,7 @@ PrinterPaper::_Control(uint8_t byte)
 	_Unknown(1);
 }
 
-void
-PrinterPaper::_Escape()
+void PrinterPaper::_Escape()
 {
 	if (!_Need(2))
 		return;
@@ -585,28 +582,33 @@ PrinterPaper::_Escape()
 		return;
 	}
 	switch (fLanguage) {
-		case kEscP: _EscP(); break;
-		case kPcl: _Pcl(); break;
-		case kProprinter: _Proprinter(); break;
-		case kPlainText: _Unknown(fPending.size()); break;
+		case kEscP:
+			_EscP();
+			break;
+		case kPcl:
+			_Pcl();
+			break;
+		case kProprinter:
+			_Proprinter();
+			break;
+		case kPlainText:
+			_Unknown(fPending.size());
+			break;
 	}
 }
 
 // Whether an on/off parameter says on: 1 or '1'.
-static bool
-On(uint8_t n)
+static bool On(uint8_t n)
 {
 	return (n & 1) != 0;
 }
 
-static bool
-OnOffParameter(uint8_t n)
+static bool OnOffParameter(uint8_t n)
 {
 	return n == 0 || n == 1 || n == '0' || n == '1';
 }
 
-void
-PrinterPaper::_EscP()
+void PrinterPaper::_EscP()
 {
 	const uint8_t command = static_cast<uint8_t>(fPending[1]);
 	auto parameter = [this](size_t i) { return static_cast<uint8_t>(fPending[i]); };
@@ -615,20 +617,54 @@ PrinterPaper::_EscP()
 		case '@':
 			_Reset();
 			break;
-		case 'P': fCpi = 10; break;
-		case 'M': fCpi = 12; break;
-		case 'g': fCpi = 15; break;
-		case 0x0F: fCondensed = true; break;
-		case 'G': case 'E': fBold = true; break;
-		case 'H': case 'F': fBold = false; break;
-		case '4': fItalic = true; break;
-		case '5': fItalic = false; break;
-		case '6': fUpperControls = false; break;
-		case '7': fUpperControls = true; break;
-		case 'T': break;  // super- and subscript end; the line keeps its place
-		case '0': fLineSpacing = kInch / 8; break;
-		case '2': fLineSpacing = kInch / 6; break;
-		case 'x': case 'p': case 'U': case '-': case 'S': case '3': case 't': case 'C':
+		case 'P':
+			fCpi = 10;
+			break;
+		case 'M':
+			fCpi = 12;
+			break;
+		case 'g':
+			fCpi = 15;
+			break;
+		case 0x0F:
+			fCondensed = true;
+			break;
+		case 'G':
+		case 'E':
+			fBold = true;
+			break;
+		case 'H':
+		case 'F':
+			fBold = false;
+			break;
+		case '4':
+			fItalic = true;
+			break;
+		case '5':
+			fItalic = false;
+			break;
+		case '6':
+			fUpperControls = false;
+			break;
+		case '7':
+			fUpperControls = true;
+			break;
+		case 'T':
+			break; // super- and subscript end; the line keeps its place
+		case '0':
+			fLineSpacing = kInch / 8;
+			break;
+		case '2':
+			fLineSpacing = kInch / 6;
+			break;
+		case 'x':
+		case 'p':
+		case 'U':
+		case '-':
+		case 'S':
+		case '3':
+		case 't':
+		case 'C':
 			length = 3;
 			if (!_Need(3))
 				return;
@@ -644,13 +680,13 @@ PrinterPaper::_EscP()
 					fProportional = On(parameter(2));
 					break;
 				case 'U':
-					fWithoutEffect++;  // the print direction
+					fWithoutEffect++; // the print direction
 					break;
 				case '-':
 					fUnderline = On(parameter(2));
 					break;
 				case 'S':
-					break;  // super- or subscript: the characters keep their place
+					break; // super- or subscript: the characters keep their place
 				case '3':
 					fLineSpacing = parameter(2) * 10;
 					break;
@@ -700,23 +736,48 @@ PrinterPaper::_EscP()
 	fPending.erase(0, length);
 }
 
-void
-PrinterPaper::_Proprinter()
+void PrinterPaper::_Proprinter()
 {
 	const uint8_t command = static_cast<uint8_t>(fPending[1]);
 	auto parameter = [this](size_t i) { return static_cast<uint8_t>(fPending[i]); };
 	size_t length = 2;
 	switch (command) {
-		case ':': fCpi = 12; fCondensed = false; break;
-		case 0x0F: fCondensed = true; break;
-		case 'G': case 'E': fBold = true; break;
-		case 'H': case 'F': fBold = false; break;
-		case '6': fUpperControls = false; break;
-		case '7': fUpperControls = true; break;
-		case 'T': break;
-		case '0': fLineSpacing = kInch / 8; break;
-		case '2': fLineSpacing = kInch / 6; break;
-		case 'I': case 'k': case 'P': case 'U': case '-': case 'S': case '3':
+		case ':':
+			fCpi = 12;
+			fCondensed = false;
+			break;
+		case 0x0F:
+			fCondensed = true;
+			break;
+		case 'G':
+		case 'E':
+			fBold = true;
+			break;
+		case 'H':
+		case 'F':
+			fBold = false;
+			break;
+		case '6':
+			fUpperControls = false;
+			break;
+		case '7':
+			fUpperControls = true;
+			break;
+		case 'T':
+			break;
+		case '0':
+			fLineSpacing = kInch / 8;
+			break;
+		case '2':
+			fLineSpacing = kInch / 6;
+			break;
+		case 'I':
+		case 'k':
+		case 'P':
+		case 'U':
+		case '-':
+		case 'S':
+		case '3':
 			length = 3;
 			if (!_Need(3))
 				return;
@@ -726,13 +787,22 @@ PrinterPaper::_Proprinter()
 					fQuality = (parameter(2) & 3) >= 2 ? kLetterQuality : kDraftQuality;
 					break;
 				case 'k':
-					fWithoutEffect++;  // a typeface, which the preview does not tell apart
+					fWithoutEffect++; // a typeface, which the preview does not tell apart
 					break;
-				case 'P': fProportional = On(parameter(2)); break;
-				case 'U': fWithoutEffect++; break;
-				case '-': fUnderline = On(parameter(2)); break;
-				case 'S': break;
-				case '3': fLineSpacing = parameter(2) * 10; break;
+				case 'P':
+					fProportional = On(parameter(2));
+					break;
+				case 'U':
+					fWithoutEffect++;
+					break;
+				case '-':
+					fUnderline = On(parameter(2));
+					break;
+				case 'S':
+					break;
+				case '3':
+					fLineSpacing = parameter(2) * 10;
+					break;
 			}
 			break;
 		case '[':
@@ -762,8 +832,7 @@ PrinterPaper::_Proprinter()
 	fPending.erase(0, length);
 }
 
-void
-PrinterPaper::_SelectPaper(int code)
+void PrinterPaper::_SelectPaper(int code)
 {
 	for (const PaperSize& paper : kPapers) {
 		if (paper.code == code) {
@@ -776,8 +845,7 @@ PrinterPaper::_SelectPaper(int code)
 	fWithoutEffect++;
 }
 
-void
-PrinterPaper::_Pcl()
+void PrinterPaper::_Pcl()
 {
 	const uint8_t command = static_cast<uint8_t>(fPending[1]);
 	if (command == 'E') {
@@ -788,7 +856,7 @@ PrinterPaper::_Pcl()
 		return;
 	}
 	if (command == 'z') {
-		fWithoutEffect++;  // the self test prints its own page, not the job's
+		fWithoutEffect++; // the self test prints its own page, not the job's
 		fPending.erase(0, 2);
 		return;
 	}
@@ -820,7 +888,8 @@ PrinterPaper::_Pcl()
 		return;
 	}
 	// Values and parameters, joined while the parameter is lower case.
-	struct Part {
+	struct Part
+	{
 		double value;
 		uint8_t parameter;
 	};
@@ -828,9 +897,9 @@ PrinterPaper::_Pcl()
 	size_t i = 3;
 	for (;;) {
 		size_t start = i;
-		while (i < fPending.size()
-			&& (std::isdigit(static_cast<uint8_t>(fPending[i])) != 0 || fPending[i] == '.'
-				|| fPending[i] == '-' || fPending[i] == '+'))
+		while (i < fPending.size() &&
+		       (std::isdigit(static_cast<uint8_t>(fPending[i])) != 0 || fPending[i] == '.' ||
+		        fPending[i] == '-' || fPending[i] == '+'))
 			i++;
 		if (i == fPending.size())
 			return;
@@ -840,7 +909,7 @@ PrinterPaper::_Pcl()
 			return;
 		}
 		double value = i > start ? atof(fPending.substr(start, i - start).c_str()) : 0;
-		parts.push_back({ value, static_cast<uint8_t>(std::toupper(parameter)) });
+		parts.push_back({value, static_cast<uint8_t>(std::toupper(parameter))});
 		i++;
 		if (parameter <= 0x5E)
 			break;
@@ -854,11 +923,11 @@ PrinterPaper::_Pcl()
 				if (part.value > 0)
 					fPclPitch = part.value;
 				break;
-			case '(' << 16 | 's' << 8 | 'V':  // a height: the fixed pitch stays
-			case '(' << 16 | 's' << 8 | 'T':  // a typeface
-			case '(' << 16 | 's' << 8 | 'U':  // a place above or below the line
-			case '&' << 16 | 'k' << 8 | 'W':  // the print direction
-			case '&' << 16 | 'l' << 8 | 'L':  // the perforation skip
+			case '(' << 16 | 's' << 8 | 'V': // a height: the fixed pitch stays
+			case '(' << 16 | 's' << 8 | 'T': // a typeface
+			case '(' << 16 | 's' << 8 | 'U': // a place above or below the line
+			case '&' << 16 | 'k' << 8 | 'W': // the print direction
+			case '&' << 16 | 'l' << 8 | 'L': // the perforation skip
 				fWithoutEffect++;
 				break;
 			case '(' << 16 | 's' << 8 | 'Q':

@@ -23,7 +23,8 @@ bool FindPaperLanguage(const std::string& model, paper_language* language);
 enum print_quality { kDraftQuality, kNearLetterQuality, kLetterQuality };
 
 // Characters printed side by side in one look: one line, one pitch.
-struct PaperRun {
+struct PaperRun
+{
 	int64_t x = 0;               // left edge of the first character, from the sheet's left edge
 	int64_t y = 0;               // baseline, from the sheet's top edge
 	int64_t advance = 0;         // fixed pitch: each character's width
@@ -34,12 +35,13 @@ struct PaperRun {
 	bool bold = false;
 	bool italic = false;
 	bool underline = false;
-	int64_t height = 0;          // the line spacing the run was printed at
+	int64_t height = 0; // the line spacing the run was printed at
 };
 
-struct PaperSheet {
-	int32_t number = 0;          // 1 for the first sheet ejected
-	int64_t width = 0;           // the sheet as it lies: landscape is wider
+struct PaperSheet
+{
+	int32_t number = 0; // 1 for the first sheet ejected
+	int64_t width = 0;  // the sheet as it lies: landscape is wider
 	int64_t height = 0;
 	bool landscape = false;
 	const char* paper = "Letter";
@@ -50,7 +52,8 @@ struct PaperSheet {
 	std::vector<std::u32string> Lines() const;
 };
 
-struct UnknownCode {
+struct UnknownCode
+{
 	int64_t offset;
 	std::string bytes;
 };
@@ -58,7 +61,8 @@ struct UnknownCode {
 // Receives each sheet as the printer ejects it; the sheet is gone after.
 using sheet_sink = std::function<void(const PaperSheet&)>;
 
-class PrinterPaper {
+class PrinterPaper
+{
 public:
 	PrinterPaper(paper_language language, sheet_sink sink);
 
@@ -109,37 +113,37 @@ private:
 	paper_language fLanguage;
 	sheet_sink fSink;
 
-	std::string fPending;  // a code not yet complete
+	std::string fPending; // a code not yet complete
 	int64_t fPendingOffset = 0;
-	int64_t fOffset = 0;   // of the byte being read, in the whole stream
+	int64_t fOffset = 0; // of the byte being read, in the whole stream
 
 	PaperSheet fSheet;
-	bool fSheetTouched = false;  // printed on or moved on since it was loaded
+	bool fSheetTouched = false; // printed on or moved on since it was loaded
 	int32_t fSheetCount = 0;
 	int64_t fUnknownCount = 0;
 	int64_t fWithoutEffect = 0;
 	std::vector<UnknownCode> fUnknown;
 
 	// The carriage.
-	int64_t fX = 0;        // from the left edge of the line
-	int64_t fLine = 0;     // from the top of the text area to the line's top
+	int64_t fX = 0;    // from the left edge of the line
+	int64_t fLine = 0; // from the top of the text area to the line's top
 	int64_t fLineSpacing = kUnitsPerInch / 6;
 
 	// The print modes.
-	int fCpi = 10;          // 10, 12 or 15; PCL keeps any pitch in fPclPitch
+	int fCpi = 10; // 10, 12 or 15; PCL keeps any pitch in fPclPitch
 	double fPclPitch = 10;
 	bool fCondensed = false;
 	bool fProportional = false;
 	print_quality fQuality = kDraftQuality;
 	bool fBold = false, fItalic = false, fUnderline = false;
 	bool fWrap = true;
-	bool fUpperControls = true;  // 0x80 to 0x9F are controls
+	bool fUpperControls = true; // 0x80 to 0x9F are controls
 	int fPaper = 2;             // 1 Executive, 2 Letter, 3 Legal, 26 A4
 	bool fLandscape = false;
 	int64_t fFormLength = 11 * kUnitsPerInch;
 	int fLineTermination = 0;
 	int fEscPSlot = 1;
-	int fEscPTables[4][2] = { { 0, 0 }, { 1, 0 }, { 1, 0 }, { 1, 0 } };
+	int fEscPTables[4][2] = {{0, 0}, {1, 0}, {1, 0}, {1, 0}};
 	char32_t fUpper[128];
 };
 

@@ -8,8 +8,7 @@
 #include "PaperPages.h"
 #include "PrinterPaper.h"
 
-int
-main(int argc, char* argv[])
+int main(int argc, char* argv[])
 {
 	if (argc != 4) {
 		fputs("Usage: quillon --render MODEL FILE.prn OUT.pdf|OUT.png\n", stderr);
@@ -56,7 +55,7 @@ main(int argc, char* argv[])
 		delete pdf;
 	}
 	printf("%d sheets, %lld unknown codes\n", paper.Sheets(),
-		static_cast<long long>(paper.UnknownCount()));
+	       static_cast<long long>(paper.UnknownCount()));
 	for (const UnknownCode& code : paper.Unknown())
 		fprintf(stderr, "unknown code %s\n", DescribeUnknownCode(code).c_str());
 	if (!written) {

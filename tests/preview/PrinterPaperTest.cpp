@@ -17,8 +17,7 @@
 
 namespace {
 
-std::string
-Utf8(const std::u32string& text)
+std::string Utf8(const std::u32string& text)
 {
 	std::string out;
 	for (char32_t c : text) {
@@ -37,8 +36,7 @@ Utf8(const std::u32string& text)
 }
 
 // Characters of a UTF-8 line (the test texts hold two-byte ones at most).
-size_t
-Length(const std::string& line)
+size_t Length(const std::string& line)
 {
 	size_t count = 0;
 	for (unsigned char byte : line)
@@ -46,8 +44,7 @@ Length(const std::string& line)
 	return count;
 }
 
-std::string
-Characters(const std::string& line, size_t from, size_t count)
+std::string Characters(const std::string& line, size_t from, size_t count)
 {
 	std::string out;
 	size_t index = 0;
@@ -63,14 +60,13 @@ Characters(const std::string& line, size_t from, size_t count)
 
 // A text of lines of many lengths: short ones, ones just under, at and over
 // each line width, and ones that need three printer lines.
-std::string
-SampleText(int lines, bool accented)
+std::string SampleText(int lines, bool accented)
 {
-	const char* words[] = { "quill", "ink", "ribbon", "platen", "form", "sheet", "carriage",
-		"tractor", "pin", "feed" };
-	const char* accentedWords[] = { "café", "Müller", "façade", "Straße", "Ärger", "señor" };
-	const int lengths[] = { 12, 79, 80, 81, 95, 96, 97, 104, 106, 119, 121, 136, 138, 159, 161, 30,
-		250, 45, 7, 60 };
+	const char* words[] = {"quill", "ink",      "ribbon",  "platen", "form",
+	                       "sheet", "carriage", "tractor", "pin",    "feed"};
+	const char* accentedWords[] = {"café", "Müller", "façade", "Straße", "Ärger", "señor"};
+	const int lengths[] = {12,  79,  80,  81,  95,  96, 97,  104, 106, 119,
+	                       121, 136, 138, 159, 161, 30, 250, 45,  7,   60};
 	std::string text;
 	for (int i = 0; i < lines; i++) {
 		int length = lengths[i % 20];
@@ -86,24 +82,26 @@ SampleText(int lines, bool accented)
 
 // What a printer does with the settings below: its pitch in units, its line
 // width and whether it wraps, the sheet and its text area.
-struct Printer {
-	int64_t pitch;        // units a character
-	int64_t lineWidth;    // units
+struct Printer
+{
+	int64_t pitch;     // units a character
+	int64_t lineWidth; // units
 	bool wraps;
-	int64_t left;         // from the sheet's edge
-	int64_t top;          // of the text area
-	int64_t textLength;   // lines of 1/6 inch from the top of the text area
-	bool continuous;      // a form that runs on over the perforation
+	int64_t left;       // from the sheet's edge
+	int64_t top;        // of the text area
+	int64_t textLength; // lines of 1/6 inch from the top of the text area
+	bool continuous;    // a form that runs on over the perforation
 	print_quality quality;
 };
 
-struct Row {
-	const char* model;         // command code
+struct Row
+{
+	const char* model; // command code
 	paper_language language;
-	std::vector<const char*> menu;  // items chosen after the model
-	const char* charset;       // QUILLON_CHARSET, or nullptr
+	std::vector<const char*> menu; // items chosen after the model
+	const char* charset;           // QUILLON_CHARSET, or nullptr
 	Printer printer;
-	int pageLines;            // lines a page the job sends (with the three blank ones)
+	int pageLines; // lines a page the job sends (with the three blank ones)
 };
 
 const int64_t U = kUnitsPerInch;
@@ -111,20 +109,20 @@ const int64_t U = kUnitsPerInch;
 // eleven-inch form; PCL's logical page on each sheet, half an inch down.
 Printer Carriage(int64_t pitch, print_quality quality = kDraftQuality)
 {
-	return { pitch, 8 * U, true, U / 4, 0, 66, true, quality };
+	return {pitch, 8 * U, true, U / 4, 0, 66, true, quality};
 }
 Printer Pcl(int64_t pitch, double line, double sheetWidth, double sheetLength, bool wraps,
-	print_quality quality = kDraftQuality)
+            print_quality quality = kDraftQuality)
 {
-	return { pitch, static_cast<int64_t>(line * U + 0.5), wraps,
-		static_cast<int64_t>((sheetWidth - line) / 2 * U + 0.5), U / 2,
-		static_cast<int64_t>((sheetLength - 0.5) * 6 + 1e-6), false, quality };
+	return {pitch, static_cast<int64_t>(line * U + 0.5),
+	        wraps, static_cast<int64_t>((sheetWidth - line) / 2 * U + 0.5),
+	        U / 2, static_cast<int64_t>((sheetLength - 0.5) * 6 + 1e-6),
+	        false, quality};
 }
 
-const std::vector<const char*> kClean = { "MMfx", "MCbd" };
+const std::vector<const char*> kClean = {"MMfx", "MCbd"};
 
-std::vector<const char*>
-With(std::initializer_list<const char*> items)
+std::vector<const char*> With(std::initializer_list<const char*> items)
 {
 	std::vector<const char*> menu = kClean;
 	menu.insert(menu.end(), items);
@@ -197,8 +195,7 @@ const Row kRows[] = {
 };
 // clang-format on
 
-std::string
-Script(const Row& row)
+std::string Script(const Row& row)
 {
 	std::string script = std::string("menu ") + row.model + "\nmenu MPpf\n";
 	for (const char* item : row.menu)
@@ -206,8 +203,7 @@ Script(const Row& row)
 	return script + "drop text.txt\n";
 }
 
-std::string
-Describe(const Row& row)
+std::string Describe(const Row& row)
 {
 	std::string text = row.model;
 	for (const char* item : row.menu)
@@ -217,14 +213,14 @@ Describe(const Row& row)
 	return text;
 }
 
-void
-PrintTo(const Row& row, std::ostream* out)
+void PrintTo(const Row& row, std::ostream* out)
 {
 	*out << Describe(row);
 }
 
 // A printed line on a sheet: its text and its row from the top of the text area.
-struct ExpectedLine {
+struct ExpectedLine
+{
 	std::string text;
 	int64_t row;
 };
@@ -233,8 +229,7 @@ struct ExpectedLine {
 // blank lines and then its lines; each line is wrapped or cut at the
 // printer's width; a page that runs past the sheet's text area goes on to
 // the next sheet.
-std::vector<std::vector<ExpectedLine>>
-ExpectedSheets(const std::string& text, const Row& row)
+std::vector<std::vector<ExpectedLine>> ExpectedSheets(const std::string& text, const Row& row)
 {
 	const Printer& printer = row.printer;
 	const size_t columns = static_cast<size_t>(printer.lineWidth / printer.pitch);
@@ -262,7 +257,7 @@ ExpectedSheets(const std::string& text, const Row& row)
 			for (size_t from = 0; from == 0 || (printer.wraps && from < length); from += columns) {
 				if (from > 0)
 					advance();
-				sheets.back().push_back({ Characters(line, from, columns), row0 });
+				sheets.back().push_back({Characters(line, from, columns), row0});
 			}
 			advance();
 		}
@@ -277,17 +272,18 @@ ExpectedSheets(const std::string& text, const Row& row)
 	return sheets;
 }
 
-struct ReadSheet {
+struct ReadSheet
+{
 	std::vector<PaperRun> runs;
 	std::vector<std::u32string> lines;
 };
 
-std::vector<ReadSheet>
-Read(paper_language language, const std::string& stream, size_t piece, PrinterPaper** keep = nullptr)
+std::vector<ReadSheet> Read(paper_language language, const std::string& stream, size_t piece,
+                            PrinterPaper** keep = nullptr)
 {
 	std::vector<ReadSheet> sheets;
 	auto* paper = new PrinterPaper(language, [&](const PaperSheet& sheet) {
-		sheets.push_back({ sheet.runs, sheet.Lines() });
+		sheets.push_back({sheet.runs, sheet.Lines()});
 	});
 	for (size_t i = 0; i < stream.size(); i += piece)
 		paper->Feed(stream.data() + i, std::min(piece, stream.size() - i));
@@ -299,7 +295,9 @@ Read(paper_language language, const std::string& stream, size_t piece, PrinterPa
 	return sheets;
 }
 
-class PreviewTable : public testing::TestWithParam<Row> {};
+class PreviewTable : public testing::TestWithParam<Row>
+{
+};
 
 TEST_P(PreviewTable, SheetsLinesAndPositionsFollowTheCodes)
 {
@@ -316,7 +314,7 @@ TEST_P(PreviewTable, SheetsLinesAndPositionsFollowTheCodes)
 	}
 	RunOptions options;
 	if (row.charset != nullptr)
-		options.environment.push_back({ "QUILLON_CHARSET", row.charset });
+		options.environment.push_back({"QUILLON_CHARSET", row.charset});
 	RunResult result = run_quillon(directory, Script(row), options);
 	ASSERT_TRUE(result.exited && result.exitCode == 0) << result.Describe();
 	std::string stream = directory.Read("PrintFile");
@@ -325,17 +323,19 @@ TEST_P(PreviewTable, SheetsLinesAndPositionsFollowTheCodes)
 	PrinterPaper* paper = nullptr;
 	std::vector<ReadSheet> sheets = Read(row.language, stream, stream.size(), &paper);
 	std::unique_ptr<PrinterPaper> owned(paper);
-	EXPECT_EQ(paper->UnknownCount(), 0) << Describe(row) << ": "
-		<< (paper->Unknown().empty() ? "" : DescribeUnknownCode(paper->Unknown()[0]));
+	EXPECT_EQ(paper->UnknownCount(), 0)
+	    << Describe(row) << ": "
+	    << (paper->Unknown().empty() ? "" : DescribeUnknownCode(paper->Unknown()[0]));
 	EXPECT_EQ(paper->Sheets(), static_cast<int32_t>(sheets.size()));
 
 	std::vector<std::vector<ExpectedLine>> expected = ExpectedSheets(text, row);
 	ASSERT_EQ(sheets.size(), expected.size()) << Describe(row);
 	for (size_t s = 0; s < sheets.size(); s++) {
-		ASSERT_EQ(sheets[s].lines.size(), expected[s].size()) << Describe(row) << " sheet " << s + 1;
+		ASSERT_EQ(sheets[s].lines.size(), expected[s].size())
+		    << Describe(row) << " sheet " << s + 1;
 		for (size_t l = 0; l < expected[s].size(); l++)
 			ASSERT_EQ(Utf8(sheets[s].lines[l]), expected[s][l].text)
-				<< Describe(row) << " sheet " << s + 1 << " line " << l + 1;
+			    << Describe(row) << " sheet " << s + 1 << " line " << l + 1;
 		// Each line where its row and the pitch put it.
 		ASSERT_FALSE(sheets[s].runs.empty());
 		int64_t firstBaseline = sheets[s].runs.front().y;
@@ -348,7 +348,7 @@ TEST_P(PreviewTable, SheetsLinesAndPositionsFollowTheCodes)
 		}
 		int64_t lastRow = expected[s].back().row;
 		EXPECT_EQ(sheets[s].runs.back().y - firstBaseline, (lastRow - firstRow) * (U / 6))
-			<< Describe(row) << " sheet " << s + 1;
+		    << Describe(row) << " sheet " << s + 1;
 		EXPECT_GE(firstBaseline, row.printer.top + firstRow * (U / 6));
 		EXPECT_LT(firstBaseline, row.printer.top + (firstRow + 1) * (U / 6));
 	}
@@ -362,13 +362,12 @@ TEST_P(PreviewTable, SheetsLinesAndPositionsFollowTheCodes)
 
 INSTANTIATE_TEST_SUITE_P(EveryModel, PreviewTable, testing::ValuesIn(kRows));
 
-}  // namespace
+} // namespace
 
 namespace {
 
 // Runs a command and returns its standard output.
-std::string
-Output(const std::string& command, int* status = nullptr)
+std::string Output(const std::string& command, int* status = nullptr)
 {
 	std::string out;
 	FILE* pipe = popen(command.c_str(), "r");
@@ -386,8 +385,7 @@ Output(const std::string& command, int* status = nullptr)
 
 // The words of each page of a PDF as pdftotext reads them: the PDF's text,
 // not the interpreter's.
-std::vector<std::vector<std::string>>
-PdfPageWords(const std::string& pdf)
+std::vector<std::vector<std::string>> PdfPageWords(const std::string& pdf)
 {
 	std::string text = Output("pdftotext -enc UTF-8 '" + pdf + "' -");
 	std::vector<std::vector<std::string>> pages(1);
@@ -408,8 +406,7 @@ PdfPageWords(const std::string& pdf)
 	return pages;
 }
 
-std::vector<std::string>
-Words(const std::vector<std::u32string>& lines)
+std::vector<std::string> Words(const std::vector<std::u32string>& lines)
 {
 	std::vector<std::string> words;
 	for (const std::u32string& line : lines) {
@@ -420,53 +417,55 @@ Words(const std::vector<std::u32string>& lines)
 	return words;
 }
 
-std::string
-RenderBinary()
+std::string RenderBinary()
 {
 	std::string quillon = quillon_binary();
 	return quillon.substr(0, quillon.rfind('/') + 1) + "quillon-render";
 }
 
-}  // namespace
+} // namespace
 
 // quillon --render on the job's own stream: a PDF page for each sheet, whose
 // text, read back from the PDF, is the sheet's; its words where the pitch
 // and the line spacing put them; PNG images of the same size.
 TEST(PreviewRender, PdfPagesHoldTheTextOfEachSheet)
 {
-	struct Case {
+	struct Case
+	{
 		const char* model;
 		const char* label;
 		paper_language language;
 		const char* charset;
 		const char* settings;
-		double pitch;  // characters an inch
+		double pitch; // characters an inch
 	};
 	const Case cases[] = {
-		{ "MPed", "Epson Dot Matrix", kEscP, "cp850", "menu MM12\n", 12 },
-		{ "MPhp", "HP Deskjet Series", kPcl, "latin1", "menu MCls\nmenu MClw\n", 10 },
-		{ "MPpp", "MPpp", kProprinter, nullptr, "menu MM17\n", 120.0 / 7 },
-		{ "MPgn", "Generic ASCII.", kPlainText, nullptr, "", 10 },
+	    {"MPed", "Epson Dot Matrix", kEscP, "cp850", "menu MM12\n", 12},
+	    {"MPhp", "HP Deskjet Series", kPcl, "latin1", "menu MCls\nmenu MClw\n", 10},
+	    {"MPpp", "MPpp", kProprinter, nullptr, "menu MM17\n", 120.0 / 7},
+	    {"MPgn", "Generic ASCII.", kPlainText, nullptr, "", 10},
 	};
 	for (const Case& c : cases) {
 		ScratchDir directory;
 		directory.Write("text.txt", SampleText(90, c.charset != nullptr));
 		RunOptions options;
 		if (c.charset != nullptr)
-			options.environment.push_back({ "QUILLON_CHARSET", c.charset });
-		RunResult result = run_quillon(directory,
-			std::string("menu ") + c.model + "\nmenu MPpf\nmenu MMfx\nmenu MCbd\n" + c.settings
-				+ "drop text.txt\n",
-			options);
+			options.environment.push_back({"QUILLON_CHARSET", c.charset});
+		RunResult result =
+		    run_quillon(directory,
+		                std::string("menu ") + c.model + "\nmenu MPpf\nmenu MMfx\nmenu MCbd\n" +
+		                    c.settings + "drop text.txt\n",
+		                options);
 		ASSERT_TRUE(result.exited && result.exitCode == 0) << result.Describe();
 		std::string stream = directory.Read("PrintFile");
 		std::vector<ReadSheet> sheets = Read(c.language, stream, stream.size());
 		ASSERT_GE(sheets.size(), 2u) << c.model;
 
 		int status = -1;
-		std::string said = Output("'" + quillon_binary() + "' --render '" + c.label + "' '"
-				+ (directory / "PrintFile") + "' '" + (directory / "out.pdf") + "' 2>&1",
-			&status);
+		std::string said =
+		    Output("'" + quillon_binary() + "' --render '" + c.label + "' '" +
+		               (directory / "PrintFile") + "' '" + (directory / "out.pdf") + "' 2>&1",
+		           &status);
 		ASSERT_EQ(status, 0) << said;
 		EXPECT_EQ(said, std::to_string(sheets.size()) + " sheets, 0 unknown codes\n");
 		std::vector<std::vector<std::string>> pages = PdfPageWords(directory / "out.pdf");
@@ -477,20 +476,20 @@ TEST(PreviewRender, PdfPagesHoldTheTextOfEachSheet)
 		// The first word of each line of the first page: at the line's left
 		// edge, one line spacing under the one before.
 		std::string boxes = Output("pdftotext -bbox -f 1 -l 1 '" + (directory / "out.pdf") + "' -");
-		std::vector<std::pair<double, double>> starts;  // xMin, yMax of the words starting with "L1"
+		std::vector<std::pair<double, double>> starts; // xMin, yMax of the words starting with "L1"
 		std::istringstream in(boxes);
 		for (std::string line; std::getline(in, line);) {
 			double xMin, yMin, xMax, yMax;
-			if (line.find("<word") == std::string::npos
-				|| sscanf(line.c_str(), " <word xMin=\"%lf\" yMin=\"%lf\" xMax=\"%lf\" yMax=\"%lf\"",
-					   &xMin, &yMin, &xMax, &yMax)
-					!= 4)
+			if (line.find("<word") == std::string::npos ||
+			    sscanf(line.c_str(), " <word xMin=\"%lf\" yMin=\"%lf\" xMax=\"%lf\" yMax=\"%lf\"",
+			           &xMin, &yMin, &xMax, &yMax) != 4)
 				continue;
 			std::string word = line.substr(line.find('>') + 1);
 			if (word.rfind("L1", 0) == 0 && word.size() > 5 && word[5] == '<') {
-				starts.push_back({ xMin, yMax });
+				starts.push_back({xMin, yMax});
 				// Five characters at the pitch.
-				EXPECT_NEAR(xMax - xMin, 5 * 72 / c.pitch, 72 / c.pitch * 0.5) << c.model << " " << word;
+				EXPECT_NEAR(xMax - xMin, 5 * 72 / c.pitch, 72 / c.pitch * 0.5)
+				    << c.model << " " << word;
 			}
 		}
 		ASSERT_GE(starts.size(), 10u) << c.model;
@@ -502,12 +501,13 @@ TEST(PreviewRender, PdfPagesHoldTheTextOfEachSheet)
 		}
 
 		std::string png = directory / "sheet.png";
-		said = Output("'" + RenderBinary() + "' '" + c.model + "' '" + (directory / "PrintFile") + "' '"
-				+ png + "' 2>&1",
-			&status);
+		said = Output("'" + RenderBinary() + "' '" + c.model + "' '" + (directory / "PrintFile") +
+		                  "' '" + png + "' 2>&1",
+		              &status);
 		ASSERT_EQ(status, 0) << said;
 		for (size_t s = 1; s <= sheets.size(); s++)
-			EXPECT_TRUE(directory.Exists("sheet-" + std::to_string(s) + ".png")) << c.model << " " << s;
+			EXPECT_TRUE(directory.Exists("sheet-" + std::to_string(s) + ".png"))
+			    << c.model << " " << s;
 		EXPECT_FALSE(directory.Exists("sheet-" + std::to_string(sheets.size() + 1) + ".png"));
 	}
 }
@@ -519,22 +519,37 @@ TEST(PreviewUnknownCodes, ForeignCodesAreListed)
 	// ESC l (a left margin), a stray control and ESC * on the Epson, and a
 	// code cut off by the end; a raster code and ESC p on the DeskJet; an
 	// ESC and a vertical tab to a plain printer.
-	struct Case {
+	struct Case
+	{
 		paper_language language;
 		std::string stream;
 		std::vector<std::string> unknown;
 		const char* text;
 	} cases[] = {
-		{ kEscP, "\x1b@ab\x1bl\x05" "cd\x1b*X\r\n\x1b" "5ef\x1b", { "1B 6C at 4", "05 at 6", "1B 2A at 9", "1B at 18" },
-			"abcdXef" },
-		{ kPcl, std::string("\x1b" "E\x1b*t300Rab\x1bp") + '\0' + "cd\x1b(s1Q", { "1B 2A 74 33 30 30 52 at 2", "1B 70 at 11" },
-			"abcd" },
-		{ kPlainText, "x\x1bPy\x0b" "z", { "1B at 1", "0B at 4" }, "xPyz" },
+	    {kEscP,
+	     "\x1b@ab\x1bl\x05"
+	     "cd\x1b*X\r\n\x1b"
+	     "5ef\x1b",
+	     {"1B 6C at 4", "05 at 6", "1B 2A at 9", "1B at 18"},
+	     "abcdXef"},
+	    {kPcl,
+	     std::string("\x1b"
+	                 "E\x1b*t300Rab\x1bp") +
+	         '\0' + "cd\x1b(s1Q",
+	     {"1B 2A 74 33 30 30 52 at 2", "1B 70 at 11"},
+	     "abcd"},
+	    {kPlainText,
+	     "x\x1bPy\x0b"
+	     "z",
+	     {"1B at 1", "0B at 4"},
+	     "xPyz"},
 	};
 	for (const Case& c : cases) {
 		std::vector<std::string> listed;
 		std::vector<ReadSheet> sheets;
-		PrinterPaper paper(c.language, [&](const PaperSheet& sheet) { sheets.push_back({ sheet.runs, sheet.Lines() }); });
+		PrinterPaper paper(c.language, [&](const PaperSheet& sheet) {
+			sheets.push_back({sheet.runs, sheet.Lines()});
+		});
 		for (char byte : c.stream)
 			paper.Feed(&byte, 1);
 		paper.Finish();
@@ -557,10 +572,11 @@ TEST(PreviewPort, PortRendersTheJobIntoThePdf)
 	ScratchDir directory;
 	directory.Write("text.txt", SampleText(130, false));
 	RunOptions options;
-	options.environment.push_back({ "QUILLON_PARALLEL1", "preview:" + (directory / "job.pdf") });
+	options.environment.push_back({"QUILLON_PARALLEL1", "preview:" + (directory / "job.pdf")});
 	RunResult result = run_quillon(directory,
-		"menu MPhp\nmenu MMfx\nmenu MCbd\nmenu \"Parallel Port 1\"\ndrop text.txt\nmenu MPpf\ndrop text.txt\n",
-		options);
+	                               "menu MPhp\nmenu MMfx\nmenu MCbd\nmenu \"Parallel Port "
+	                               "1\"\ndrop text.txt\nmenu MPpf\ndrop text.txt\n",
+	                               options);
 	ASSERT_TRUE(result.exited && result.exitCode == 0) << result.Describe();
 	EXPECT_FALSE(directory.Exists("parallel1.out"));
 	std::string stream = directory.Read("PrintFile");
@@ -570,4 +586,41 @@ TEST(PreviewPort, PortRendersTheJobIntoThePdf)
 	ASSERT_EQ(pages.size(), 3u);
 	for (size_t s = 0; s < sheets.size(); s++)
 		EXPECT_EQ(pages[s], Words(sheets[s].lines)) << "page " << s + 1;
+}
+
+// A model chosen without choosing its spacing and print direction still gets
+// those of the model selected at start-up (ESC p 0, ESC U 0 of the Epson):
+// the DeskJet knows neither, the Proprinter not ESC p, and the list says
+// where they are.
+TEST(PreviewUnknownCodes, StartUpSpacingAndDirectionCodesAreListedOnOtherModels)
+{
+	struct Case
+	{
+		const char* model;
+		paper_language language;
+		std::vector<std::string> unknown;
+	} cases[] = {
+	    {"MPhp", kPcl, {"\x1bp", "\x1bU"}},
+	    {"MPpp", kProprinter, {"\x1bp"}},
+	};
+	for (const auto& [model, language, unknown] : cases) {
+		ScratchDir directory;
+		directory.Write("text.txt", SampleText(10, false));
+		RunResult result =
+		    run_quillon(directory, std::string("menu ") + model + "\nmenu MPpf\ndrop text.txt\n");
+		ASSERT_TRUE(result.exited && result.exitCode == 0) << result.Describe();
+		std::string stream = directory.Read("PrintFile");
+		PrinterPaper paper(language, nullptr);
+		paper.Feed(stream.data(), stream.size());
+		paper.Finish();
+		std::vector<std::string> listed;
+		for (const UnknownCode& code : paper.Unknown())
+			listed.push_back(code.bytes);
+		EXPECT_EQ(listed, unknown) << model;
+		for (const UnknownCode& code : paper.Unknown())
+			EXPECT_EQ(stream.substr(static_cast<size_t>(code.offset), code.bytes.size()),
+			          code.bytes)
+			    << model;
+		EXPECT_EQ(paper.Sheets(), 1);
+	}
 }
