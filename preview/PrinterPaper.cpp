@@ -87,7 +87,7 @@ std::vector<std::u32string> PaperSheet::Lines() const
 		std::stable_sort(line.begin(), line.end(),
 		                 [](const PaperRun* a, const PaperRun* b) { return a->x < b->x; });
 		std::u32string joined;
-		int64_t end = line.front()->x;
+		int64_t end = left;
 		for (const PaperRun* run : line) {
 			int64_t cell = run->advance > 0 ? run->advance : kInch / 10;
 			if (run->x > end)
@@ -351,6 +351,7 @@ void PrinterPaper::_Eject()
 {
 	fSheetCount++;
 	fSheet.number = fSheetCount;
+	fSheet.left = _LeftEdge();
 	if (fLanguage == kPcl) {
 		const PaperSize& paper = Paper(fPaper);
 		fSheet.paper = paper.name;

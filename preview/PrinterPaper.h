@@ -45,10 +45,11 @@ struct PaperSheet
 	int64_t height = 0;
 	bool landscape = false;
 	const char* paper = "Letter";
+	int64_t left = 0;  // where the lines begin, from the sheet's left edge
 	std::vector<PaperRun> runs;
 
 	// The text of each printed line, top to bottom; a line is the runs that
-	// share a baseline.
+	// share a baseline, with spaces for the room before and between them.
 	std::vector<std::u32string> Lines() const;
 };
 

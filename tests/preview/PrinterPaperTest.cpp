@@ -624,3 +624,25 @@ TEST(PreviewUnknownCodes, StartUpSpacingAndDirectionCodesAreListedOnOtherModels)
 		EXPECT_EQ(paper.Sheets(), 1);
 	}
 }
+
+// All Raw Data passes the file's tabs and backspaces to the printer, which
+// has a stop every eight columns; the text lands in the columns they give.
+TEST(PreviewPlainText, TabsAndBackspacesOfARawFile)
+{
+	ScratchDir directory;
+	directory.Write("tabs.txt", "a\tb\r\nabcdefgh\tx\r\n\t\tdeep\r\nab\b\bXY\r\n");
+	RunResult result = run_quillon(directory, "menu MPrw\nmenu MPpf\nmenu MMfx\nmenu MCbd\ndrop tabs.txt\n");
+	ASSERT_TRUE(result.exited && result.exitCode == 0) << result.Describe();
+	std::string stream = directory.Read("PrintFile");
+	std::vector<ReadSheet> sheets = Read(kPlainText, stream, stream.size());
+	ASSERT_EQ(sheets.size(), 1u);
+	std::vector<std::string> lines;
+	for (const std::u32string& line : sheets[0].lines)
+		lines.push_back(Utf8(line));
+	// The backspaced line is struck twice: the later run lies over the first.
+	EXPECT_EQ(lines, (std::vector<std::string>{"a       b", "abcdefgh        x",
+	                                           "                deep", "abXY"}));
+	const PaperRun& over = sheets[0].runs.back();
+	EXPECT_EQ(over.x, U / 4);
+	EXPECT_EQ(Utf8(over.text), "XY");
+}
