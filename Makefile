@@ -5,7 +5,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 PACKAGES = cmake make g++ ccache googletest libgtest-dev libbenchmark-dev libfltk1.3-dev libx11-dev \
 	xvfb xdotool x11-apps librsvg2-bin libpng-dev dpkg-dev file desktop-file-utils appstream lintian \
-	clang libclang-rt-14-dev
+	clang libclang-rt-14-dev libcairo2-dev poppler-utils
 # Seconds each fuzz target runs in `make fuzz`.
 FUZZ_SECONDS ?= 60
 SUDO = $(shell [ "$$(id -u)" = 0 ] || echo sudo)
