@@ -5,7 +5,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 PACKAGES = cmake make g++ ccache googletest libgtest-dev libbenchmark-dev libfltk1.3-dev libx11-dev \
 	xvfb xdotool x11-apps librsvg2-bin libpng-dev dpkg-dev file desktop-file-utils appstream lintian \
-	clang libclang-rt-14-dev cups cups-ppdc cups-filters libcups2-dev
+	clang libclang-rt-14-dev cups cups-ppdc cups-filters libcups2-dev libcairo2-dev poppler-utils
 # Seconds each fuzz target runs in `make fuzz`.
 FUZZ_SECONDS ?= 60
 SUDO = $(shell [ "$$(id -u)" = 0 ] || echo sudo)
@@ -85,8 +85,9 @@ fuzz: deps
 # build-bench/bench/*_bench go into the details.
 bench: deps
 	cmake -S . -B $(BUILD)-bench -DCMAKE_BUILD_TYPE=Release -DQUILLON_WERROR=ON -DQUILLON_TESTS=OFF
-	cmake --build $(BUILD)-bench -j$(JOBS) --target speed_table texttoquillon quillon-ppds
+	cmake --build $(BUILD)-bench -j$(JOBS) --target speed_table preview_bench texttoquillon quillon-ppds
 	$(BUILD)-bench/bench/speed_table
+	$(BUILD)-bench/bench/preview_bench
 	bash bench/cups-filter-bench.sh $(BUILD)-bench
 
 clean:

@@ -12,6 +12,7 @@
 #include <Message.h>
 #include <PortDiagnosis.h>
 #include <PortStream.h>
+#include <PreviewPort.h>
 #include <PrinterPorts.h>
 
 #include "Alerts.h"
@@ -182,10 +183,18 @@ QuillonJob::_Begin()
 	// The output is compared with the files before it is cut: printing a
 	// file onto itself would cut it before it is read.
 	size_t input = fFiles.size();
+	// A port leads to a device, a file or a network printer, to a print
+	// service's queue, or to a preview rendered in place of the printing.
 	const bool queue = is_cups_queue_port(fPath.c_str());
+	const std::string target = printer_port_target(fPath.c_str());
 	PortFailure queueFailure;
-	FILE* output = queue ? open_cups_queue_port(fPath.c_str(), Title(fFiles), &queueFailure)
-		: open_printer_port(fPath.c_str(), InputsOf(fFiles), &input);
+	FILE* output;
+	if (queue)
+		output = open_cups_queue_port(fPath.c_str(), Title(fFiles), &queueFailure);
+	else if (is_preview_port(target))
+		output = open_preview_port(target);
+	else
+		output = open_printer_port(fPath.c_str(), InputsOf(fFiles), &input);
 	int openError = output == NULL ? errno : 0;
 	if (UsePrinterPort(output, abandon_port_stream))
 		return true;

@@ -152,9 +152,9 @@ describe_printer_port(const char* path)
 	if (path == NULL || path[0] == '\0')
 		return { "", "not there" };
 	PortRoute route = printer_port_route(path);
-	// What a print service's queue is like is the service's to say, when
-	// the job is sent.
-	if (route.queue)
+	// What a print service's queue or a preview is like is theirs to say,
+	// when the job is sent.
+	if (route.elsewhere)
 		return { route.target, "" };
 	if (route.network) {
 		std::string address = network_printer_address(route.target);

@@ -260,14 +260,16 @@ printer_port_route(const char* path)
 		return route;
 	const PortDevice* device = FindPortDevice(path);
 	route.target = device != NULL ? DeviceTarget(*device) : path;
-	// A queue is never made into a file of that name.
-	route.queue = route.target.compare(0, 7, "cups://") == 0;
+	// A print service's queue or a preview is never made into a file of
+	// that name.
+	route.elsewhere = route.target.compare(0, 7, "cups://") == 0
+		|| route.target.compare(0, 8, "preview:") == 0;
 	if (device == NULL) {
-		route.plainFile = !route.queue;
+		route.plainFile = !route.elsewhere;
 		return route;
 	}
 	route.network = route.target.compare(0, 6, "tcp://") == 0;
-	route.plainFile = !route.network && !route.queue && route.target.compare(0, 5, "/dev/") != 0;
+	route.plainFile = !route.network && !route.elsewhere && route.target.compare(0, 5, "/dev/") != 0;
 	route.baudVariable = device->baudVariable;
 	return route;
 }
@@ -353,7 +355,7 @@ open_printer_port(const char* path, const std::vector<PortFileId>& inputs, size_
 	const std::string& target = route.target;
 	if (route.network)
 		return open_port_stream(ConnectNetworkPrinter(target), network_printer_address(target));
-	if (route.queue) {
+	if (route.elsewhere) {
 		errno = EINVAL;
 		return NULL;
 	}

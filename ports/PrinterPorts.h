@@ -47,7 +47,7 @@ struct PortRoute {
 	std::string target;        // as printer_port_target
 	bool network;              // tcp://HOST:PORT
 	bool plainFile;            // opened as a plain file, made when it is missing
-	bool queue;                // cups://QUEUE, a print service's queue, opened elsewhere
+	bool elsewhere;            // cups://QUEUE or preview:PATH: opened by the job, never as a file
 	const char* baudVariable;  // a serial port's speed variable, else NULL
 };
 PortRoute printer_port_route(const char* path);
