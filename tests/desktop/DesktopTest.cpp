@@ -186,15 +186,17 @@ public:
 		return window;
 	}
 
-	// Ctrl+P, then the file's name typed in the panel and confirmed.
-	bool PrintThroughPanel(const std::string& name)
+	// Ctrl+P, then the file's whole path typed in the chooser's location
+	// (Ctrl+L) and confirmed.
+	bool PrintThroughPanel(const std::string& path)
 	{
 		Xdotool("key ctrl+p");
 		std::string panel = WaitForWindow("Quillon: Open");
 		if (panel.empty())
 			return false;
 		Focus(panel);
-		Xdotool("type --delay 60 " + name);
+		Xdotool("key ctrl+l");
+		Xdotool("type --delay 20 " + path);
 		Xdotool("key Return");
 		return true;
 	}
@@ -268,8 +270,9 @@ TEST(DesktopWindow, OpensWhereTheProgramPutsItAndQuitsByShortcut)
 	EXPECT_EQ(run.QuitByShortcut(window), 0);
 }
 
-// The task bar shows the program's icon: 48 px, the corners clear, the
-// printed line dark across the sheet.
+// The task bar shows the program's icon from the icon theme, in several
+// sizes: the one of 48 px has its corners clear and the printed line dark
+// across the sheet.
 TEST(DesktopWindow, CarriesTheProgramsIcon)
 {
 	ScratchDir directory;
@@ -284,16 +287,27 @@ TEST(DesktopWindow, CarriesTheProgramsIcon)
 	unsigned long after = 0;
 	unsigned char* data = NULL;
 	XGetWindowProperty(display, std::stoul(window), XInternAtom(display, "_NET_WM_ICON", False), 0,
-		2 + 48 * 48, False, XA_CARDINAL, &type, &format, &count, &after, &data);
-	// Format 32 properties come as longs, each holding one ARGB pixel.
+		1 << 20, False, XA_CARDINAL, &type, &format, &count, &after, &data);
+	// Format 32 properties come as longs: width, height, then one ARGB pixel
+	// each, for every size in turn.
 	const unsigned long* words = reinterpret_cast<const unsigned long*>(data);
-	std::vector<unsigned long> icon(words, words + (format == 32 ? count : 0));
+	std::vector<unsigned long> property(words, words + (format == 32 ? count : 0));
 	XFree(data);
 	XCloseDisplay(display);
-	ASSERT_EQ(icon.size(), 2u + 48 * 48);
-	EXPECT_EQ(icon[0], 48u);
-	EXPECT_EQ(icon[1], 48u);
-	auto pixel = [&](int x, int y) { return icon[2 + static_cast<size_t>(y * 48 + x)] & 0xffffffffUL; };
+	std::vector<unsigned long> sizes;
+	std::vector<unsigned long> icon;
+	for (size_t at = 0; at + 2 <= property.size();) {
+		unsigned long width = property[at], height = property[at + 1];
+		size_t end = at + 2 + width * height;
+		ASSERT_LE(end, property.size());
+		sizes.push_back(width);
+		if (width == 48 && height == 48)
+			icon.assign(property.begin() + static_cast<long>(at) + 2, property.begin() + static_cast<long>(end));
+		at = end;
+	}
+	EXPECT_GE(sizes.size(), 2u);
+	ASSERT_EQ(icon.size(), 48u * 48) << "no icon of 48 px";
+	auto pixel = [&](int x, int y) { return icon[static_cast<size_t>(y * 48 + x)] & 0xffffffffUL; };
 	EXPECT_EQ(pixel(0, 0) >> 24, 0u);
 	EXPECT_EQ(pixel(24, 34), 0xff1b2836UL);
 	EXPECT_EQ(run.QuitByShortcut(window), 0);
@@ -333,17 +347,22 @@ TEST(DesktopWindow, MenuChoiceRedrawsAndPanelPrintsLikeHeadless)
 		return !before.empty();
 	}));
 
-	// "File", then one menu to the right ("Printers"), its fourth item. The
-	// keys wait until the menu is up.
+	// The mouse opens "Printers" and Escape closes it; F10 opens "File",
+	// Right goes on to "Printers" and Down to its fourth item. The keys wait
+	// until the menu is up.
 	size_t windows = VisibleWindows();
-	Xdotool("mousemove --window " + window + " 12 9 click 1");
+	Xdotool("mousemove --window " + window + " 50 9 click 1");
 	ASSERT_TRUE(Eventually([&] { return VisibleWindows() > windows; }));
-	Xdotool("key --delay 80 Right Down Down Down Down Return");
+	Xdotool("key Escape");
+	ASSERT_TRUE(Eventually([&] { return VisibleWindows() == windows; }));
+	Xdotool("key F10");
+	ASSERT_TRUE(Eventually([&] { return VisibleWindows() > windows; }));
+	Xdotool("key --delay 80 Right Down Down Down Return");
 	EXPECT_TRUE(Eventually([&] { return Snapshot(window) != before; }))
 		<< "the view did not change after a profile was chosen";
 
 	run.Focus(window);
-	ASSERT_TRUE(run.PrintThroughPanel("notes.txt"));
+	ASSERT_TRUE(run.PrintThroughPanel(directory / "notes.txt"));
 	EXPECT_TRUE(run.WindowGone("Quillon: Open"));
 	EXPECT_TRUE(Eventually([&] { return directory.Read("parallel1.out") == expected; }))
 		<< printable(directory.Read("parallel1.out")) << "\nexpected\n" << printable(expected);
@@ -352,7 +371,8 @@ TEST(DesktopWindow, MenuChoiceRedrawsAndPanelPrintsLikeHeadless)
 }
 
 // A panel holds nothing back: the window takes commands while it is up, a
-// second panel opens beside it, and quitting takes both panels away.
+// second Print brings the open panel forward instead of opening another,
+// and quitting takes the panel away.
 TEST(DesktopWindow, PanelsLeaveTheWindowFree)
 {
 	ScratchDir directory;
@@ -360,13 +380,13 @@ TEST(DesktopWindow, PanelsLeaveTheWindowFree)
 	std::string window = run.MainWindow();
 	ASSERT_FALSE(window.empty());
 	Xdotool("key ctrl+p");
-	ASSERT_FALSE(run.WaitForWindow("Quillon: Open").empty());
+	std::string panel = run.WaitForWindow("Quillon: Open");
+	ASSERT_FALSE(panel.empty());
 	run.Focus(window);
 	Xdotool("key ctrl+p");
-	EXPECT_TRUE(Eventually([] {
-		std::string panels = Output("xdotool search --onlyvisible --name '^Quillon: Open$' 2>/dev/null");
-		return std::count(panels.begin(), panels.end(), '\n') == 1;
-	})) << "the second panel did not open";
+	EXPECT_TRUE(Eventually([&] { return Output("xdotool getwindowfocus") == panel; }))
+		<< "the panel did not come forward";
+	EXPECT_EQ(Output("xdotool search --onlyvisible --name '^Quillon: Open$' 2>/dev/null"), panel);
 	EXPECT_EQ(run.QuitByShortcut(window), 0);
 }
 
@@ -411,7 +431,7 @@ TEST(DesktopWindow, ClosedWindowLeavesWhileAJobWaitsForThePrinter)
 	DesktopRun run(directory, { { "QUILLON_PARALLEL1", printer } });
 	std::string window = run.MainWindow();
 	ASSERT_FALSE(window.empty());
-	ASSERT_TRUE(run.PrintThroughPanel("listing.txt"));
+	ASSERT_TRUE(run.PrintThroughPanel(directory / "listing.txt"));
 
 	struct pollfd started = { fd, POLLIN, 0 };
 	ASSERT_EQ(poll(&started, 1, 10000), 1) << "the job never wrote to the printer";
@@ -442,7 +462,7 @@ TEST(DesktopWindow, PortAlertQuitEndsTheProgram)
 	directory.Write("notes.txt", "hello\n");
 	DesktopRun run(directory, { { "QUILLON_PARALLEL1", directory / "missing/printer" } });
 	ASSERT_FALSE(run.MainWindow().empty());
-	ASSERT_TRUE(run.PrintThroughPanel("notes.txt"));
+	ASSERT_TRUE(run.PrintThroughPanel(directory / "notes.txt"));
 	std::string alert = run.WaitForWindow("PrinterAlert");
 	ASSERT_FALSE(alert.empty());
 	run.Focus(alert);
@@ -518,7 +538,7 @@ TEST(DesktopWindow, StatusBarFollowsAJobToASlowPrinter)
 	StatusView idle;
 	EXPECT_TRUE(Eventually([&] { return (idle = ReadStatus(window)).trailing; })) << "no idle status";
 	EXPECT_EQ(idle.filled, 0);
-	ASSERT_TRUE(run.PrintThroughPanel("listing.txt"));
+	ASSERT_TRUE(run.PrintThroughPanel(directory / "listing.txt"));
 
 	// The printer takes 16 KB every 50 ms while reading, until the job closes
 	// the pipe.
