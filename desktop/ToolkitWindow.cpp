@@ -139,6 +139,7 @@ struct ToolkitWindow::Action {
 // The items of one menu section.
 struct ToolkitWindow::Group {
 	std::vector<int> items;
+	bool radio;
 };
 
 ToolkitWindow::ToolkitWindow(BWindow* window, const MenuCopy& menu, float menuHeight,
@@ -149,6 +150,9 @@ ToolkitWindow::ToolkitWindow(BWindow* window, const MenuCopy& menu, float menuHe
 	fArea(gtk_drawing_area_new()),
 	fActions(g_simple_action_group_new()),
 	fShortcuts(GTK_SHORTCUT_CONTROLLER(gtk_shortcut_controller_new())),
+	fBar(NULL),
+	fBuildItem(0),
+	fBuildGroup(0),
 	fMenuHeight(menu.sections.empty() && menu.submenus.empty() ? 0.0f : menuHeight),
 	fLeft(static_cast<int>(window->Frame().left)),
 	fTop(static_cast<int>(window->Frame().top)),
@@ -172,12 +176,14 @@ ToolkitWindow::ToolkitWindow(BWindow* window, const MenuCopy& menu, float menuHe
 
 	GtkWidget* box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
 	if (fMenuHeight > 0.0f) {
-		GMenu* model = _BuildMenu(menu);
-		GtkWidget* bar = gtk_popover_menu_bar_new_from_model(G_MENU_MODEL(model));
+		fMenu = menu;
+		fBuildItem = fBuildGroup = 0;
+		GMenu* model = _BuildMenu(fMenu);
+		fBar = gtk_popover_menu_bar_new_from_model(G_MENU_MODEL(model));
 		g_object_unref(model);
-		gtk_widget_add_css_class(bar, "quillon");
-		gtk_widget_set_size_request(bar, width, static_cast<int>(fMenuHeight));
-		gtk_box_append(GTK_BOX(box), bar);
+		gtk_widget_add_css_class(fBar, "quillon");
+		gtk_widget_set_size_request(fBar, width, static_cast<int>(fMenuHeight));
+		gtk_box_append(GTK_BOX(box), fBar);
 	}
 	gtk_widget_insert_action_group(GTK_WIDGET(fWindow), "kit", G_ACTION_GROUP(fActions));
 	gtk_drawing_area_set_content_width(GTK_DRAWING_AREA(fArea), width);
@@ -225,16 +231,18 @@ ToolkitWindow::~ToolkitWindow()
 		delete group;
 }
 
+// Builds the menu model over the items' actions, made at the first build.
+// A section shows radio marks once one of its items is marked.
 GMenu*
 ToolkitWindow::_BuildMenu(const MenuCopy& menu)
 {
 	GMenu* model = g_menu_new();
 	for (const std::vector<MenuItemCopy>& section : menu.sections) {
 		GMenu* part = g_menu_new();
-		bool radio = std::any_of(section.begin(), section.end(),
-			[](const MenuItemCopy& item) { return item.marked; });
-		fGroups.push_back(new Group);
-		int groupIndex = static_cast<int>(fGroups.size()) - 1;
+		size_t groupIndex = fBuildGroup++;
+		if (groupIndex >= fGroups.size())
+			fGroups.push_back(new Group{ {}, false });
+		Group* group = fGroups[groupIndex];
 		for (const MenuItemCopy& entry : section) {
 			std::string label = MenuLabel(entry.label);
 			if (entry.submenu >= 0) {
@@ -243,29 +251,30 @@ ToolkitWindow::_BuildMenu(const MenuCopy& menu)
 				g_object_unref(submenu);
 				continue;
 			}
-			Action* action = new Action;
-			action->item = entry.item;
-			action->index = static_cast<int>(fItems.size());
-			action->section = groupIndex;
-			std::string plain = "i" + std::to_string(action->index);
-			std::string marked = "r" + std::to_string(action->index);
-			action->plain = g_simple_action_new(plain.c_str(), NULL);
-			action->marked = g_simple_action_new_stateful(marked.c_str(), G_VARIANT_TYPE_STRING,
-				g_variant_new_string(entry.marked ? "on" : "off"));
-			g_signal_connect(action->plain, "activate", G_CALLBACK(&ToolkitWindow::_Activated), action);
-			g_signal_connect(action->marked, "activate", G_CALLBACK(&ToolkitWindow::_Activated), action);
-			g_action_map_add_action(G_ACTION_MAP(fActions), G_ACTION(action->plain));
-			g_action_map_add_action(G_ACTION_MAP(fActions), G_ACTION(action->marked));
-			fItems.push_back(action);
-			fMarks.push_back(entry.marked);
-			fGroups.back()->items.push_back(action->index);
-
+			size_t index = fBuildItem++;
+			if (index >= fItems.size()) {
+				Action* action = new Action;
+				action->item = entry.item;
+				action->index = static_cast<int>(index);
+				action->section = static_cast<int>(groupIndex);
+				std::string plain = "i" + std::to_string(index);
+				std::string marked = "r" + std::to_string(index);
+				action->plain = g_simple_action_new(plain.c_str(), NULL);
+				action->marked = g_simple_action_new_stateful(marked.c_str(), G_VARIANT_TYPE_STRING,
+					g_variant_new_string(entry.marked ? "on" : "off"));
+				g_signal_connect(action->plain, "activate", G_CALLBACK(&ToolkitWindow::_Activated), action);
+				g_signal_connect(action->marked, "activate", G_CALLBACK(&ToolkitWindow::_Activated), action);
+				g_action_map_add_action(G_ACTION_MAP(fActions), G_ACTION(action->plain));
+				g_action_map_add_action(G_ACTION_MAP(fActions), G_ACTION(action->marked));
+				fItems.push_back(action);
+				fMarks.push_back(entry.marked);
+				group->items.push_back(static_cast<int>(index));
+				group->radio = group->radio || entry.marked;
+			}
 			GMenuItem* item = g_menu_item_new(label.c_str(), NULL);
-			if (radio)
-				g_menu_item_set_action_and_target_value(item, ("kit." + marked).c_str(),
-					g_variant_new_string("on"));
-			else
-				g_menu_item_set_action_and_target_value(item, ("kit." + plain).c_str(), NULL);
+			std::string name = "kit." + std::string(group->radio ? "r" : "i") + std::to_string(index);
+			g_menu_item_set_action_and_target_value(item, name.c_str(),
+				group->radio ? g_variant_new_string("on") : NULL);
 			if (entry.shortcut != 0)
 				g_menu_item_set_attribute(item, "accel", "s", Accelerator(entry.shortcut).c_str());
 			g_menu_append_item(part, item);
@@ -290,17 +299,25 @@ ToolkitWindow::Present(std::vector<PresentedItem>&& drawn)
 	gtk_widget_queue_draw(fArea);
 }
 
-// The marks show on the items of the sections that had a mark when the menu
-// was built: the kit's groups of choices.
 void
 ToolkitWindow::SetMarks(const std::vector<bool>& marks)
 {
+	bool rebuild = false;
 	for (size_t i = 0; i < marks.size() && i < fItems.size(); i++) {
 		if (fMarks[i] == marks[i])
 			continue;
 		fMarks[i] = marks[i];
 		g_simple_action_set_state(fItems[i]->marked, g_variant_new_string(marks[i] ? "on" : "off"));
+		Group* group = fGroups[static_cast<size_t>(fItems[i]->section)];
+		if (marks[i] && !group->radio)
+			rebuild = group->radio = true;
 	}
+	if (!rebuild || fBar == NULL)
+		return;
+	fBuildItem = fBuildGroup = 0;
+	GMenu* model = _BuildMenu(fMenu);
+	gtk_popover_menu_bar_set_menu_model(GTK_POPOVER_MENU_BAR(fBar), G_MENU_MODEL(model));
+	g_object_unref(model);
 }
 
 void

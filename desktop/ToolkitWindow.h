@@ -74,6 +74,10 @@ private:
 	GtkWidget* fArea;
 	GSimpleActionGroup* fActions;
 	GtkShortcutController* fShortcuts;
+	GtkWidget* fBar;
+	MenuCopy fMenu;
+	size_t fBuildItem;
+	size_t fBuildGroup;
 	float fMenuHeight;
 	int fLeft, fTop;
 	std::function<void()> fOnClose;
