@@ -518,6 +518,38 @@ ReadStatus(const std::string& window)
 	return view;
 }
 
+bool
+SavePng(const StatusView& view, const std::string& path)
+{
+	png_image image = {};
+	image.version = PNG_IMAGE_VERSION;
+	image.width = static_cast<png_uint_32>(view.width);
+	image.height = static_cast<png_uint_32>(view.height);
+	image.format = PNG_FORMAT_RGB;
+	return png_image_write_to_file(&image, path.c_str(), 0, view.window.data(), 0, NULL) != 0;
+}
+
+// The rows, from the top, of the first line of text below the menu bar, in
+// device pixels: from its first dark row to the first row without any.
+std::pair<int, int>
+FirstTextLine(const StatusView& view, int scale)
+{
+	auto dark = [&](int y) {
+		for (int x = 30 * scale; x < 300 * scale && x < view.width; x++) {
+			if (view.window[static_cast<size_t>((y * view.width + x) * 3)] < 100)
+				return true;
+		}
+		return false;
+	};
+	int top = 22 * scale;
+	while (top < view.height && !dark(top))
+		top++;
+	int bottom = top;
+	while (bottom < view.height && dark(bottom))
+		bottom++;
+	return { top, bottom };
+}
+
 // The status bar shows the port while idle, moves as a slow printer (a named
 // pipe read a piece at a time) takes the job, says so when the printer stops
 // reading for a while, and ends full with the job's summary; a screenshot of
@@ -566,13 +598,7 @@ TEST(DesktopWindow, StatusBarFollowsAJobToASlowPrinter)
 	StatusView waiting;
 	EXPECT_TRUE(Eventually([&] { return !(waiting = ReadStatus(window)).trailing && waiting.filled == pausedAt; }))
 		<< "no word of the waiting";
-	png_image image = {};
-	image.version = PNG_IMAGE_VERSION;
-	image.width = static_cast<png_uint_32>(waiting.width);
-	image.height = static_cast<png_uint_32>(waiting.height);
-	image.format = PNG_FORMAT_RGB;
-	EXPECT_NE(png_image_write_to_file(&image, QUILLON_SCREENSHOTS "/status-bar-waiting.png", 0,
-				  waiting.window.data(), 0, NULL), 0);
+	EXPECT_TRUE(SavePng(waiting, QUILLON_SCREENSHOTS "/status-bar-waiting.png"));
 
 	reading = true;
 	reader.join();
@@ -582,6 +608,37 @@ TEST(DesktopWindow, StatusBarFollowsAJobToASlowPrinter)
 		return end.filled > 540 && !end.trailing && end.text != waiting.text;
 	})) << "no end summary";
 	EXPECT_EQ(run.QuitByShortcut(window), 0);
+}
+
+// At a scale of 2 the window keeps its layout and is twice as large in
+// device pixels, its text drawn at twice the size; screenshots of both
+// scales are kept in the build folder.
+TEST(DesktopWindow, ScalesWithTheScreen)
+{
+	std::pair<int, int> lines[2];
+	for (int scale : { 1, 2 }) {
+		ScratchDir directory;
+		DesktopRun run(directory, { { "GDK_SCALE", std::to_string(scale) } });
+		std::string window = run.MainWindow();
+		ASSERT_FALSE(window.empty());
+		std::string size = std::to_string(569 * scale);
+		EXPECT_TRUE(Eventually([&] {
+			return Output("xdotool getwindowgeometry " + window).find("Geometry: " + size + "x" + size)
+				!= std::string::npos;
+		})) << Output("xdotool getwindowgeometry " + window);
+		StatusView view;
+		ASSERT_TRUE(Eventually([&] { return (view = ReadStatus(window)).trailing || scale == 2; }));
+		std::this_thread::sleep_for(milliseconds(300));
+		view = ReadStatus(window);
+		EXPECT_TRUE(SavePng(view, QUILLON_SCREENSHOTS "/desktop-scale" + std::to_string(scale) + ".png"));
+		lines[scale - 1] = FirstTextLine(view, scale);
+		EXPECT_EQ(run.QuitByShortcut(window), 0);
+	}
+	int normal = lines[0].second - lines[0].first, doubled = lines[1].second - lines[1].first;
+	EXPECT_GT(normal, 5);
+	EXPECT_GE(doubled, 2 * normal - 2) << normal << " rows at scale 1, " << doubled << " at scale 2";
+	EXPECT_LE(doubled, 2 * normal + 2) << normal << " rows at scale 1, " << doubled << " at scale 2";
+	EXPECT_NEAR(lines[1].first, 2 * lines[0].first, 3);
 }
 
 TEST(DroppedFiles, UriListsBecomePaths)
