@@ -84,8 +84,9 @@ fuzz: deps
 # benchmarks in build-bench/bench/*_bench go into the details.
 bench: deps
 	cmake -S . -B $(BUILD)-bench -DCMAKE_BUILD_TYPE=Release -DQUILLON_WERROR=ON -DQUILLON_TESTS=OFF
-	cmake --build $(BUILD)-bench -j$(JOBS) --target speed_table
+	cmake --build $(BUILD)-bench -j$(JOBS) --target speed_table quillon
 	$(BUILD)-bench/bench/speed_table
+	sh bench/desktop_startup.sh $(BUILD)-bench/app/quillon 11
 
 clean:
 	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-tsan $(BUILD)-bench $(BUILD)-fuzz
