@@ -3,7 +3,7 @@
 
 BUILD ?= build
 JOBS ?= $(shell nproc)
-PACKAGES = cmake make g++ ccache googletest libgtest-dev libbenchmark-dev libgtk-4-dev libx11-dev \
+PACKAGES = cmake make g++ ccache googletest libgtest-dev libbenchmark-dev libgtk-4-dev libx11-dev weston \
 	xvfb xdotool x11-apps librsvg2-bin libpng-dev dpkg-dev file desktop-file-utils appstream lintian \
 	clang libclang-rt-14-dev
 # Seconds each fuzz target runs in `make fuzz`.

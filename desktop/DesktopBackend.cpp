@@ -50,9 +50,6 @@ struct AlertAnswer {
 namespace {
 
 const char* const kPanelTitle = "Quillon: Open";
-// How long the program may take to end after its window closed before the
-// user is told that a job goes on.
-const unsigned kFinishingNoticeMs = 300;
 
 // The style that gives the menu bar the kit's height and the desktop's look.
 const char* const kStyle =
@@ -164,7 +161,7 @@ AlertDialog(const std::string& title, const std::string& text, const std::vector
 DesktopBackend::DesktopBackend()
 	:
 	fToolkit([this] { _ToolkitStarted(); }, [this] { _ToolkitEnded(); }),
-	fStatusSeen(false),
+	fJobShown(false),
 	fEnding(false),
 	fToldFinishing(false),
 	fNotifier(NULL)
@@ -462,11 +459,8 @@ DesktopBackend::WindowClosed(BWindow* window)
 		fWindows.erase(shown);
 		fCloseAfterAlert.erase(std::remove(fCloseAfterAlert.begin(), fCloseAfterAlert.end(), window),
 			fCloseAfterAlert.end());
-		if (fWindows.empty() && fStatusSeen) {
-			g_timeout_add_once(kFinishingNoticeMs, [](gpointer data) {
-				static_cast<DesktopBackend*>(data)->_TellFinishing();
-			}, this);
-		}
+		if (fWindows.empty() && fJobShown)
+			_TellFinishing();
 	});
 }
 
@@ -477,35 +471,42 @@ DesktopBackend::PresentWindow(BWindow* window, const DisplayList& drawn)
 	std::vector<bool> marks;
 	if (BMenuBar* bar = window->KeyMenuBar())
 		CopyMarks(bar, marks);
+	// A status bar that is part way filled shows a job at work.
 	std::string status;
 	bool hasStatus = false;
+	float barRight = 0.0f, filledRight = 0.0f;
 	for (const DrawnString& item : drawn) {
-		if (item.shape != B_DRAWN_STRING || dynamic_cast<const BStatusBar*>(item.view) == NULL)
+		if (dynamic_cast<const BStatusBar*>(item.view) == NULL)
 			continue;
 		hasStatus = true;
-		if (status.empty())
+		if (item.shape == B_DRAWN_STRING && status.empty())
 			status = item.text;
+		else if (item.shape == B_DRAWN_STROKED_RECT)
+			barRight = item.rect.right;
+		else if (item.shape == B_DRAWN_FILLED_RECT)
+			filledRight = item.rect.right;
 	}
-	fToolkit.Post([this, window, presented = std::move(presented), marks, status, hasStatus]() mutable {
+	bool jobShown = filledRight > 0.0f && filledRight < barRight - 1.5f;
+	fToolkit.Post([this, window, presented = std::move(presented), marks, status, hasStatus, jobShown]() mutable {
 		auto shown = fWindows.find(window);
 		if (shown == fWindows.end())
 			return;
 		shown->second->Present(std::move(presented));
 		shown->second->SetMarks(marks);
 		if (hasStatus) {
-			fStatusSeen = true;
+			fJobShown = jobShown;
 			fLastStatus = status;
 		}
 	});
 }
 
-// The window has closed, and the program has not ended a moment later: a
-// job goes on. The user hears of it on standard error and, where there is a
+// The window has closed while its status bar showed a job at work: the job
+// goes on. The user hears of it on standard error and, where there is a
 // notification service, from the desktop.
 void
 DesktopBackend::_TellFinishing()
 {
-	if (fToldFinishing || !fWindows.empty())
+	if (fToldFinishing)
 		return;
 	fToldFinishing = true;
 	std::string job = fLastStatus.empty() ? "The print job" : fLastStatus;

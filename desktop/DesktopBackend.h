@@ -63,7 +63,7 @@ private:
 	// What the main window's status bar said last, for the word that a job
 	// goes on after the window has closed.
 	std::string fLastStatus;
-	bool fStatusSeen;
+	bool fJobShown;
 	bool fEnding;
 	bool fToldFinishing;
 	GApplication* fNotifier;

@@ -137,6 +137,10 @@ public:
 				setenv(name.c_str(), value.c_str(), 1);
 			int devnull = open("/dev/null", O_RDWR);
 			dup2(devnull, 0);
+			// What the program says on standard error is kept in the
+			// scratch directory.
+			int errors = open((directory / "stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+			dup2(errors, 2);
 			std::string binary = quillon_binary();
 			execl(binary.c_str(), binary.c_str(), static_cast<char*>(NULL));
 			_exit(127);
@@ -221,6 +225,7 @@ public:
 	}
 
 	bool StillRunning() { return waitpid(fPid, NULL, WNOHANG) == 0; }
+	pid_t Pid() const { return fPid; }
 
 private:
 	pid_t fPid = -1;
@@ -412,64 +417,6 @@ TEST(DesktopWindow, AlertHoldsTheWindowUntilItsButtonIsPressed)
 	EXPECT_EQ(run.QuitByShortcut(window), 0);
 }
 
-// A printer that takes its data slowly holds the job, not the window: the
-// close box takes the window away at once, and the program ends once the
-// job is done.
-TEST(DesktopWindow, ClosedWindowLeavesWhileAJobWaitsForThePrinter)
-{
-	ScratchDir directory;
-	std::string text;
-	for (int line = 0; line < 4000; line++)
-		text += "line " + std::to_string(line) + " of a listing long enough to fill the pipe\n";
-	directory.Write("listing.txt", text);
-	// A named pipe stands in for the printer; nothing is read from it until
-	// the window is closed, so the job waits in a write.
-	std::string printer = directory / "printer";
-	ASSERT_EQ(mkfifo(printer.c_str(), 0600), 0);
-	int fd = open(printer.c_str(), O_RDONLY | O_NONBLOCK);
-	ASSERT_GE(fd, 0);
-	DesktopRun run(directory, { { "QUILLON_PARALLEL1", printer } });
-	std::string window = run.MainWindow();
-	ASSERT_FALSE(window.empty());
-	ASSERT_TRUE(run.PrintThroughPanel(directory / "listing.txt"));
-
-	struct pollfd started = { fd, POLLIN, 0 };
-	ASSERT_EQ(poll(&started, 1, 10000), 1) << "the job never wrote to the printer";
-	RequestClose(window);
-	EXPECT_TRUE(run.WindowGone("Quillon Window"));
-	EXPECT_TRUE(run.StillRunning());
-
-	std::string printed;
-	char buffer[65536];
-	for (;;) {
-		struct pollfd readable = { fd, POLLIN, 0 };
-		if (poll(&readable, 1, 10000) != 1)
-			break;
-		ssize_t count = read(fd, buffer, sizeof(buffer));
-		if (count <= 0)
-			break;
-		printed.append(buffer, static_cast<size_t>(count));
-	}
-	close(fd);
-	EXPECT_NE(printed.find("line 3999 of a listing"), std::string::npos);
-	EXPECT_EQ(run.WaitExit(), 0);
-}
-
-// The port alert's default button is "Quit": it ends the program.
-TEST(DesktopWindow, PortAlertQuitEndsTheProgram)
-{
-	ScratchDir directory;
-	directory.Write("notes.txt", "hello\n");
-	DesktopRun run(directory, { { "QUILLON_PARALLEL1", directory / "missing/printer" } });
-	ASSERT_FALSE(run.MainWindow().empty());
-	ASSERT_TRUE(run.PrintThroughPanel(directory / "notes.txt"));
-	std::string alert = run.WaitForWindow("PrinterAlert");
-	ASSERT_FALSE(alert.empty());
-	run.Focus(alert);
-	Xdotool("key Return");
-	EXPECT_EQ(run.WaitExit(), 0);
-}
-
 // The status bar below the twenty lines, as the window shows it: the pixels
 // of its text line, whether the right end of that line holds text (the
 // trailing text, of which the end of a job and the wait for a pipe have
@@ -516,6 +463,70 @@ ReadStatus(const std::string& window)
 	}
 	XCloseDisplay(display);
 	return view;
+}
+
+// A printer that takes its data slowly holds the job, not the window: the
+// close box takes the window away at once, and the program ends once the
+// job is done.
+TEST(DesktopWindow, ClosedWindowLeavesWhileAJobWaitsForThePrinter)
+{
+	ScratchDir directory;
+	std::string text;
+	for (int line = 0; line < 4000; line++)
+		text += "line " + std::to_string(line) + " of a listing long enough to fill the pipe\n";
+	directory.Write("listing.txt", text);
+	// A named pipe stands in for the printer; nothing is read from it until
+	// the window is closed, so the job waits in a write.
+	std::string printer = directory / "printer";
+	ASSERT_EQ(mkfifo(printer.c_str(), 0600), 0);
+	int fd = open(printer.c_str(), O_RDONLY | O_NONBLOCK);
+	ASSERT_GE(fd, 0);
+	DesktopRun run(directory, { { "QUILLON_PARALLEL1", printer } });
+	std::string window = run.MainWindow();
+	ASSERT_FALSE(window.empty());
+	ASSERT_TRUE(run.PrintThroughPanel(directory / "listing.txt"));
+
+	struct pollfd started = { fd, POLLIN, 0 };
+	ASSERT_EQ(poll(&started, 1, 10000), 1) << "the job never wrote to the printer";
+	EXPECT_TRUE(Eventually([&] { return ReadStatus(window).filled > 0; })) << "the bar did not move";
+	RequestClose(window);
+	EXPECT_TRUE(run.WindowGone("Quillon Window"));
+	EXPECT_TRUE(run.StillRunning());
+
+	std::string printed;
+	char buffer[65536];
+	for (;;) {
+		struct pollfd readable = { fd, POLLIN, 0 };
+		if (poll(&readable, 1, 10000) != 1)
+			break;
+		ssize_t count = read(fd, buffer, sizeof(buffer));
+		if (count <= 0)
+			break;
+		printed.append(buffer, static_cast<size_t>(count));
+	}
+	close(fd);
+	EXPECT_NE(printed.find("line 3999 of a listing"), std::string::npos);
+	EXPECT_EQ(run.WaitExit(), 0);
+	// Told once on standard error, naming what the status bar showed.
+	std::string told = directory.Read("stderr.txt");
+	EXPECT_EQ(std::count(told.begin(), told.end(), '\n'), 1) << told;
+	EXPECT_NE(told.find("the job goes on until it is done ("), std::string::npos) << told;
+	EXPECT_NE(told.find("listing.txt"), std::string::npos) << told;
+}
+
+// The port alert's default button is "Quit": it ends the program.
+TEST(DesktopWindow, PortAlertQuitEndsTheProgram)
+{
+	ScratchDir directory;
+	directory.Write("notes.txt", "hello\n");
+	DesktopRun run(directory, { { "QUILLON_PARALLEL1", directory / "missing/printer" } });
+	ASSERT_FALSE(run.MainWindow().empty());
+	ASSERT_TRUE(run.PrintThroughPanel(directory / "notes.txt"));
+	std::string alert = run.WaitForWindow("PrinterAlert");
+	ASSERT_FALSE(alert.empty());
+	run.Focus(alert);
+	Xdotool("key Return");
+	EXPECT_EQ(run.WaitExit(), 0);
 }
 
 bool
@@ -639,6 +650,51 @@ TEST(DesktopWindow, ScalesWithTheScreen)
 	EXPECT_GE(doubled, 2 * normal - 2) << normal << " rows at scale 1, " << doubled << " at scale 2";
 	EXPECT_LE(doubled, 2 * normal + 2) << normal << " rows at scale 1, " << doubled << " at scale 2";
 	EXPECT_NEAR(lines[1].first, 2 * lines[0].first, 3);
+}
+
+// On Wayland (weston's headless compositor, on a socket of the test's own)
+// the window comes up: the program names its toplevel, the compositor
+// configures it and the program attaches a drawn buffer.
+TEST(DesktopWayland, WindowAppearsOnAHeadlessCompositor)
+{
+	ScratchDir runtime;
+	chmod(runtime.Path().c_str(), 0700);
+	pid_t compositor = fork();
+	ASSERT_GE(compositor, 0);
+	if (compositor == 0) {
+		setenv("XDG_RUNTIME_DIR", runtime.Path().c_str(), 1);
+		unsetenv("DISPLAY");
+		int log = open((runtime / "weston.log").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+		dup2(log, 1);
+		dup2(log, 2);
+		execlp("weston", "weston", "--backend=headless-backend.so", "--socket=quillon-test",
+			"--idle-time=0", static_cast<char*>(NULL));
+		_exit(127);
+	}
+	bool up = Eventually([&] {
+		return runtime.Exists("quillon-test") || waitpid(compositor, NULL, WNOHANG) == compositor;
+	});
+	if (!runtime.Exists("quillon-test")) {
+		kill(compositor, SIGTERM);
+		waitpid(compositor, NULL, 0);
+		GTEST_SKIP() << "weston's headless backend did not start: " << runtime.Read("weston.log");
+	}
+	ASSERT_TRUE(up);
+	{
+		ScratchDir directory;
+		DesktopRun run(directory, { { "XDG_RUNTIME_DIR", runtime.Path() }, { "WAYLAND_DISPLAY", "quillon-test" },
+			{ "GDK_BACKEND", "wayland" }, { "DISPLAY", "" }, { "WAYLAND_DEBUG", "1" } });
+		auto said = [&](const std::string& what) {
+			return directory.Read("stderr.txt").find(what) != std::string::npos;
+		};
+		EXPECT_TRUE(Eventually([&] {
+			return said("xdg_toplevel@") && said(".set_title(\"Quillon Window\")") && said(".configure(")
+				&& said("wl_surface@") && said(".attach(wl_buffer@");
+		})) << "the window did not come up on Wayland";
+		EXPECT_TRUE(run.StillRunning());
+	}
+	kill(compositor, SIGTERM);
+	waitpid(compositor, NULL, 0);
 }
 
 TEST(DroppedFiles, UriListsBecomePaths)
