@@ -16,6 +16,9 @@
 #include <unistd.h>
 
 #include <gtk/gtk.h>
+#ifdef GDK_WINDOWING_X11
+#include <gdk/x11/gdkx.h>
+#endif
 #include <X11/Xlib.h>
 
 #include <Alert.h>
@@ -198,6 +201,31 @@ DesktopBackend::_ToolkitStarted()
 	g_set_application_name("Quillon");
 	AddBuildTreeIcons();
 	gtk_window_set_default_icon_name(QUILLON_ID);
+#ifdef GDK_WINDOWING_X11
+	// A modal dialog keeps the toolkit from passing on a close box clicked on
+	// the main window meanwhile; on X11 it is caught as it comes, to be
+	// taken once the alert is answered.
+	GdkDisplay* display = gdk_display_get_default();
+	if (GDK_IS_X11_DISPLAY(display)) {
+		g_signal_connect(display, "xevent", G_CALLBACK(+[](GdkX11Display* x11, const XEvent* event, gpointer data) -> gboolean {
+			DesktopBackend* self = static_cast<DesktopBackend*>(data);
+			if (self->fAlerts.empty() || event->type != ClientMessage)
+				return FALSE;
+			Display* xdisplay = gdk_x11_display_get_xdisplay(GDK_DISPLAY(x11));
+			if (event->xclient.message_type != XInternAtom(xdisplay, "WM_PROTOCOLS", False)
+				|| static_cast<Atom>(event->xclient.data.l[0]) != XInternAtom(xdisplay, "WM_DELETE_WINDOW", False))
+				return FALSE;
+			for (auto& shown : self->fWindows) {
+				GdkSurface* surface = gtk_native_get_surface(GTK_NATIVE(shown.second->Window()));
+				if (surface != NULL && gdk_x11_surface_get_xid(surface) == event->xclient.window) {
+					self->_CloseAsked(shown.first);
+					return TRUE;
+				}
+			}
+			return FALSE;
+		}), this);
+	}
+#endif
 	GtkCssProvider* style = gtk_css_provider_new();
 	gtk_css_provider_load_from_data(style, kStyle, -1);
 	gtk_style_context_add_provider_for_display(gdk_display_get_default(), GTK_STYLE_PROVIDER(style),

@@ -395,6 +395,9 @@ TEST(DesktopWindow, PanelsLeaveTheWindowFree)
 	EXPECT_EQ(run.QuitByShortcut(window), 0);
 }
 
+// Escape answers an alert; while one is up neither the window's shortcut nor
+// its close box gets past it, and the close box, clicked meanwhile, is taken
+// once the alert is answered.
 TEST(DesktopWindow, AlertHoldsTheWindowUntilItsButtonIsPressed)
 {
 	ScratchDir directory;
@@ -404,8 +407,14 @@ TEST(DesktopWindow, AlertHoldsTheWindowUntilItsButtonIsPressed)
 	Xdotool("key ctrl+n");
 	std::string alert = run.WaitForWindow("Printer Alert");
 	ASSERT_FALSE(alert.empty());
+	run.Focus(alert);
+	Xdotool("key Escape");
+	EXPECT_TRUE(run.WindowGone("Printer Alert"));
 
-	// Neither the window's shortcut nor its close box gets past the alert.
+	run.Focus(window);
+	Xdotool("key ctrl+n");
+	alert = run.WaitForWindow("Printer Alert");
+	ASSERT_FALSE(alert.empty());
 	Xdotool("key ctrl+q");
 	RequestClose(window);
 	std::this_thread::sleep_for(milliseconds(500));
@@ -413,8 +422,7 @@ TEST(DesktopWindow, AlertHoldsTheWindowUntilItsButtonIsPressed)
 
 	run.Focus(alert);
 	Xdotool("key Return");
-	EXPECT_TRUE(run.WindowGone("Printer Alert"));
-	EXPECT_EQ(run.QuitByShortcut(window), 0);
+	EXPECT_EQ(run.WaitExit(), 0);
 }
 
 // The status bar below the twenty lines, as the window shows it: the pixels
