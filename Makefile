@@ -3,7 +3,7 @@
 
 BUILD ?= build
 JOBS ?= $(shell nproc)
-PACKAGES = cmake make g++ ccache googletest libgtest-dev libbenchmark-dev libfltk1.3-dev libx11-dev \
+PACKAGES = cmake make g++ ccache googletest libgtest-dev libbenchmark-dev libgtk-4-dev libx11-dev weston \
 	xvfb xdotool x11-apps librsvg2-bin libpng-dev dpkg-dev file desktop-file-utils appstream lintian \
 	clang libclang-rt-14-dev cups cups-ppdc cups-filters libcups2-dev libcairo2-dev poppler-utils
 # Seconds each fuzz target runs in `make fuzz`.
@@ -85,10 +85,11 @@ fuzz: deps
 # build-bench/bench/*_bench go into the details.
 bench: deps
 	cmake -S . -B $(BUILD)-bench -DCMAKE_BUILD_TYPE=Release -DQUILLON_WERROR=ON -DQUILLON_TESTS=OFF
-	cmake --build $(BUILD)-bench -j$(JOBS) --target speed_table preview_bench texttoquillon quillon-ppds
+	cmake --build $(BUILD)-bench -j$(JOBS) --target speed_table preview_bench texttoquillon quillon-ppds quillon
 	$(BUILD)-bench/bench/speed_table
 	$(BUILD)-bench/bench/preview_bench
 	bash bench/cups-filter-bench.sh $(BUILD)-bench
+	sh bench/desktop_startup.sh $(BUILD)-bench/app/quillon 11
 
 clean:
 	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-tsan $(BUILD)-bench $(BUILD)-fuzz

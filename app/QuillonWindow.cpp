@@ -1,5 +1,8 @@
 #include "QuillonWindow.h"
 
+#include <cstring>
+#include <mutex>
+
 #include <Application.h>
 #include <Menu.h>
 #include <MenuItem.h>
@@ -15,6 +18,66 @@
 #include "QuitRequest.h"
 #include "SettingCommands.h"
 #include "SettingsStore.h"
+
+// Marks the chosen item as the current choice of its group, and no other:
+// the items between the separators around it, or every printer model of the
+// Printers menu. The marks are only shown.
+static void
+MarkChoice(BMenuBar* bar, uint32 command)
+{
+	BMenuItem* chosen = bar->FindItem(command);
+	BMenu* menu = chosen != NULL ? chosen->Menu() : NULL;
+	if (menu == NULL)
+		return;
+	bool model = FindPrinterProfile(command) != NULL;
+	int32 first = 0;
+	int32 count = menu->CountItems();
+	for (int32 i = 0; i < count; i++) {
+		BMenuItem* item = menu->ItemAt(i);
+		if (model) {
+			if (FindPrinterProfile(item->Command()) != NULL)
+				item->SetMarked(item == chosen);
+		} else if (item->IsSeparator())
+			first = i + 1;
+		else if (item == chosen)
+			break;
+	}
+	for (int32 i = first; !model && i < count && !menu->ItemAt(i)->IsSeparator(); i++)
+		menu->ItemAt(i)->SetMarked(menu->ItemAt(i) == chosen);
+}
+
+// The choices the settings start with, as far as the store tells them.
+static void
+MarkStartChoices(BMenuBar* bar)
+{
+	std::lock_guard<std::mutex> lock(gStoreLock);
+	for (const PrinterProfile& profile : kPrinterProfiles) {
+		if (PrintName != NULL && strcmp(PrintName, profile.printName) == 0)
+			MarkChoice(bar, profile.command);
+	}
+	for (const PrinterPortPath& port : kPrinterPorts) {
+		if (PrinterPath != NULL && strcmp(PrinterPath, port.path) == 0)
+			MarkChoice(bar, port.command);
+	}
+	const struct {
+		int32 value;
+		uint32 pages, columns;
+	} kCounts[] = { { 1, MM1p, MM1c }, { 2, MM2p, MM2c }, { 3, 0, MM3c }, { 4, MM4p, MM4c }, { 8, MM8p, 0 } };
+	for (const auto& count : kCounts) {
+		if (count.pages != 0 && PagesPerSheet == count.value)
+			MarkChoice(bar, count.pages);
+		if (count.columns != 0 && ColumnsPerPage == count.value)
+			MarkChoice(bar, count.columns);
+	}
+	const struct {
+		float cpi;
+		uint32 command;
+	} kPitches[] = { { 10.0f, MMnm }, { 12.0f, MM12 }, { 15.0f, MM15 }, { 17.0f, MM17 }, { 20.0f, MM20 } };
+	for (const auto& pitch : kPitches) {
+		if (CPI == pitch.cpi)
+			MarkChoice(bar, pitch.command);
+	}
+}
 
 QuillonWindow::QuillonWindow(BRect frame)
 	:
@@ -36,6 +99,7 @@ QuillonWindow::QuillonWindow(BRect frame)
 		}
 		fMenuBar->AddItem(menu);
 	}
+	MarkStartChoices(fMenuBar);
 
 	// The first of three Shows at start (the application gives the other
 	// two); the later ones change nothing on screen but each is a Show the
@@ -99,6 +163,7 @@ QuillonWindow::_RunSettingCommand(uint32 command)
 	setting_outcome outcome = RunSettingCommand(command);
 	if (outcome == kNotASettingCommand)
 		return false;
+	MarkChoice(fMenuBar, command);
 	if (outcome == kSettingChangedNotSupported)
 		ShowNotSupportedAlert();
 	// Shown again after every setting command, though it is already up: a

@@ -1,56 +1,192 @@
 #include "DesktopBackend.h"
 
+#include <algorithm>
+#include <condition_variable>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <mutex>
 #include <string>
 
-#include <png.h>
+#include <dlfcn.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
-#include <FL/Fl.H>
-#include <FL/Fl_File_Chooser.H>
-#include <FL/Fl_RGB_Image.H>
+#include <gtk/gtk.h>
+#ifdef GDK_WINDOWING_X11
+#include <gdk/x11/gdkx.h>
+#endif
 #include <X11/Xlib.h>
 
 #include <Alert.h>
+#include <AppDefs.h>
 #include <FilePanel.h>
 #include <KitPrivate.h>
 #include <MenuBar.h>
+#include <StatusBar.h>
 #include <Window.h>
 
-#include "AlertWindow.h"
 #include "ToolkitWindow.h"
+
+// The user's answer to one alert, waited for by the thread that shows it.
+struct AlertAnswer {
+	std::mutex lock;
+	std::condition_variable answered;
+	int32 index = 0;
+	bool done = false;
+	GtkWindow* dialog = NULL;  // the toolkit's, while it is up
+
+	void Give(int32 choice)
+	{
+		std::lock_guard<std::mutex> guard(lock);
+		if (done)
+			return;
+		index = choice;
+		done = true;
+		answered.notify_all();
+	}
+};
 
 namespace {
 
-// The program's icon at 48 px, as PNG bytes: kWindowIconPng.
-#include "WindowIcon.inc"
+const char* const kPanelTitle = "Quillon: Open";
 
-// How often an open file panel is looked at for the user's choice.
-const double kPanelPollSeconds = 0.1;
+// The style that gives the menu bar the kit's height and the desktop's look.
+const char* const kStyle =
+	"menubar.quillon { min-height: 0; padding: 0; font-size: 12px; }"
+	"menubar.quillon > item { min-height: 0; padding: 2px 7px; }";
 
-// Every window, alerts and panels included, carries the program's icon, so
-// that the task bar shows it. The toolkit keeps its own copy of the pixels.
-void
-SetWindowIcon()
+// A session bus is there to talk to: the address is given, or the user's
+// bus socket exists. Without one nothing is registered or notified, and no
+// bus is started.
+bool
+SessionBusAvailable()
 {
-	png_image image = {};
-	image.version = PNG_IMAGE_VERSION;
-	if (!png_image_begin_read_from_memory(&image, kWindowIconPng, sizeof(kWindowIconPng)))
+	const char* address = getenv("DBUS_SESSION_BUS_ADDRESS");
+	if (address != NULL && address[0] != '\0')
+		return true;
+	const char* runtime = getenv("XDG_RUNTIME_DIR");
+	if (runtime == NULL || runtime[0] == '\0')
+		return false;
+	struct stat info;
+	return stat((std::string(runtime) + "/bus").c_str(), &info) == 0 && S_ISSOCK(info.st_mode);
+}
+
+// The icons as the build draws them, when the program runs from the build
+// tree: the module then lies in its app folder.
+void
+AddBuildTreeIcons()
+{
+	Dl_info info;
+	if (dladdr(reinterpret_cast<void*>(&AddBuildTreeIcons), &info) == 0 || info.dli_fname == NULL)
 		return;
-	image.format = PNG_FORMAT_RGBA;
-	std::vector<uchar> pixels(PNG_IMAGE_SIZE(image));
-	if (!png_image_finish_read(&image, NULL, pixels.data(), 0, NULL))
+	std::string module = info.dli_fname;
+	std::string built = QUILLON_BUILD_DIR "/app/";
+	if (module.compare(0, built.size(), built) != 0)
 		return;
-	Fl_RGB_Image icon(pixels.data(), static_cast<int>(image.width), static_cast<int>(image.height), 4);
-	Fl_Window::default_icon(&icon);
+	if (GdkDisplay* display = gdk_display_get_default())
+		gtk_icon_theme_add_search_path(gtk_icon_theme_get_for_display(display), QUILLON_BUILD_DIR "/data/icons");
+}
+
+GtkWidget*
+AlertDialog(const std::string& title, const std::string& text, const std::vector<std::string>& buttons,
+	GtkWindow* parent, std::function<void(int32)> answer)
+{
+	GtkWindow* dialog = GTK_WINDOW(gtk_window_new());
+	gtk_window_set_title(dialog, title.c_str());
+	gtk_window_set_resizable(dialog, FALSE);
+	gtk_window_set_modal(dialog, TRUE);
+	gtk_window_set_hide_on_close(dialog, FALSE);
+	CentreOver(dialog, parent);
+
+	GtkWidget* box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 14);
+	gtk_widget_set_margin_start(box, 14);
+	gtk_widget_set_margin_end(box, 14);
+	gtk_widget_set_margin_top(box, 14);
+	gtk_widget_set_margin_bottom(box, 14);
+	GtkWidget* label = gtk_label_new(text.c_str());
+	gtk_label_set_wrap(GTK_LABEL(label), TRUE);
+	gtk_label_set_max_width_chars(GTK_LABEL(label), 56);
+	gtk_label_set_xalign(GTK_LABEL(label), 0.0f);
+	gtk_label_set_selectable(GTK_LABEL(label), FALSE);
+	gtk_box_append(GTK_BOX(box), label);
+
+	// The buttons in a row at the bottom right, in the kit's order; the last
+	// one is the default, which Enter presses.
+	auto* callback = new std::function<void(int32)>(std::move(answer));
+	g_object_set_data_full(G_OBJECT(dialog), "answer", callback,
+		[](gpointer data) { delete static_cast<std::function<void(int32)>*>(data); });
+	GtkWidget* row = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 8);
+	gtk_widget_set_halign(row, GTK_ALIGN_END);
+	GtkWidget* last = NULL;
+	for (size_t index = 0; index < buttons.size(); index++) {
+		GtkWidget* button = gtk_button_new_with_label(buttons[index].c_str());
+		gtk_widget_set_size_request(button, 75, -1);
+		g_object_set_data(G_OBJECT(button), "index", GINT_TO_POINTER(static_cast<int>(index)));
+		g_signal_connect(button, "clicked", G_CALLBACK(+[](GtkButton* clicked, gpointer data) {
+			auto* give = static_cast<std::function<void(int32)>*>(data);
+			(*give)(GPOINTER_TO_INT(g_object_get_data(G_OBJECT(clicked), "index")));
+		}), callback);
+		gtk_box_append(GTK_BOX(row), button);
+		last = button;
+	}
+	gtk_box_append(GTK_BOX(box), row);
+	gtk_window_set_child(dialog, box);
+	if (last != NULL) {
+		gtk_widget_add_css_class(last, "suggested-action");
+		gtk_window_set_default_widget(dialog, last);
+		gtk_window_set_focus(dialog, last);
+	}
+
+	// Escape and the close button answer with the first button.
+	GtkEventController* keys = gtk_shortcut_controller_new();
+	gtk_shortcut_controller_add_shortcut(GTK_SHORTCUT_CONTROLLER(keys),
+		gtk_shortcut_new(gtk_keyval_trigger_new(GDK_KEY_Escape, static_cast<GdkModifierType>(0)),
+			gtk_callback_action_new(
+				[](GtkWidget*, GVariant*, gpointer data) -> gboolean {
+					(*static_cast<std::function<void(int32)>*>(data))(0);
+					return TRUE;
+				},
+				callback, NULL)));
+	gtk_widget_add_controller(GTK_WIDGET(dialog), keys);
+	g_signal_connect(dialog, "close-request", G_CALLBACK(+[](GtkWindow*, gpointer data) -> gboolean {
+		(*static_cast<std::function<void(int32)>*>(data))(0);
+		return TRUE;
+	}), callback);
+	return GTK_WIDGET(dialog);
 }
 
 }  // namespace
 
 DesktopBackend::DesktopBackend()
 	:
-	fToolkit(SetWindowIcon, [this] { _ToolkitEnded(); })
+	fToolkit([this] { _ToolkitStarted(); }, [this] { _ToolkitEnded(); }),
+	fJobShown(false),
+	fEnding(false),
+	fToldFinishing(false),
+	fNotifier(NULL)
 {
+	// Without a session bus the toolkit's accessibility has nothing to talk
+	// to, and would only complain that it cannot start one.
+	// The window draws a few strings and rectangles: cairo does that at the
+	// screen's scale, and starts in a fraction of the time and memory that a
+	// GL context takes (software GL, where there is no GPU). GSK_RENDERER
+	// still picks another.
+	if (getenv("GSK_RENDERER") == NULL) {
+		setenv("GSK_RENDERER", "cairo", 0);
+		// Nor is GL opened on X11 to pick the window's visual: a third of the
+		// start-up time and two thirds of the memory of a run.
+		if (getenv("GDK_DEBUG") == NULL)
+			setenv("GDK_DEBUG", "gl-disable", 0);
+	}
+	// The file chooser's settings then live as long as the run.
+	if (!SessionBusAvailable()) {
+		setenv("GTK_A11Y", "none", 0);
+		setenv("GSETTINGS_BACKEND", "memory", 0);
+	}
 }
 
 DesktopBackend::~DesktopBackend()
@@ -58,25 +194,84 @@ DesktopBackend::~DesktopBackend()
 	fToolkit.Stop();
 }
 
+void
+DesktopBackend::_ToolkitStarted()
+{
+	g_set_prgname(QUILLON_ID);
+	g_set_application_name("Quillon");
+	AddBuildTreeIcons();
+	gtk_window_set_default_icon_name(QUILLON_ID);
+#ifdef GDK_WINDOWING_X11
+	// A modal dialog keeps the toolkit from passing on a close box clicked on
+	// the main window meanwhile; on X11 it is caught as it comes, to be
+	// taken once the alert is answered.
+	GdkDisplay* display = gdk_display_get_default();
+	if (GDK_IS_X11_DISPLAY(display)) {
+		g_signal_connect(display, "xevent", G_CALLBACK(+[](GdkX11Display* x11, const XEvent* event, gpointer data) -> gboolean {
+			DesktopBackend* self = static_cast<DesktopBackend*>(data);
+			if (self->fAlerts.empty() || event->type != ClientMessage)
+				return FALSE;
+			Display* xdisplay = gdk_x11_display_get_xdisplay(GDK_DISPLAY(x11));
+			if (event->xclient.message_type != XInternAtom(xdisplay, "WM_PROTOCOLS", False)
+				|| static_cast<Atom>(event->xclient.data.l[0]) != XInternAtom(xdisplay, "WM_DELETE_WINDOW", False))
+				return FALSE;
+			for (auto& shown : self->fWindows) {
+				GdkSurface* surface = gtk_native_get_surface(GTK_NATIVE(shown.second->Window()));
+				if (surface != NULL && gdk_x11_surface_get_xid(surface) == event->xclient.window) {
+					self->_CloseAsked(shown.first);
+					return TRUE;
+				}
+			}
+			return FALSE;
+		}), this);
+	}
+#endif
+	GtkCssProvider* style = gtk_css_provider_new();
+	gtk_css_provider_load_from_data(style, kStyle, -1);
+	gtk_style_context_add_provider_for_display(gdk_display_get_default(), GTK_STYLE_PROVIDER(style),
+		GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+	g_object_unref(style);
+}
+
 // On the toolkit's thread as it ends: every alert still up is answered with
 // its first button, and what the toolkit shows is let go.
 void
 DesktopBackend::_ToolkitEnded()
 {
-	for (const std::shared_ptr<AlertAnswer>& answer : fAlerts)
+	_TellFinished();
+	for (const std::shared_ptr<AlertAnswer>& answer : fAlerts) {
 		answer->Give(0);
+		if (answer->dialog != NULL)
+			gtk_window_destroy(answer->dialog);
+		answer->dialog = NULL;
+	}
 	fAlerts.clear();
-	for (Panel& panel : fPanels)
-		delete panel.chooser;
+	for (Panel& panel : fPanels) {
+		gtk_native_dialog_destroy(panel.chooser);
+		g_object_unref(panel.chooser);
+	}
 	fPanels.clear();
 	for (auto& window : fWindows)
 		delete window.second;
 	fWindows.clear();
+	if (fNotifier != NULL)
+		g_object_unref(fNotifier);
+	fNotifier = NULL;
 }
 
 bool
 DesktopBackend::DisplayAvailable()
 {
+	const char* wayland = getenv("WAYLAND_DISPLAY");
+	if (wayland != NULL && wayland[0] != '\0') {
+		std::string path = wayland;
+		const char* runtime = getenv("XDG_RUNTIME_DIR");
+		if (path[0] != '/' && runtime != NULL)
+			path = std::string(runtime) + "/" + path;
+		struct stat info;
+		if (stat(path.c_str(), &info) == 0 && S_ISSOCK(info.st_mode))
+			return true;
+	}
 	Display* display = XOpenDisplay(NULL);
 	if (display == NULL)
 		return false;
@@ -87,13 +282,22 @@ DesktopBackend::DisplayAvailable()
 void
 DesktopBackend::ApplicationStarted(BApplication*)
 {
-	fToolkit.Start();
+	if (!fToolkit.Start()) {
+		fprintf(stderr, "quillon: cannot open the display\n");
+		exit(1);
+	}
 }
 
 void
 DesktopBackend::ApplicationEnded(BApplication*, bool)
 {
 	fToolkit.Stop();
+}
+
+GtkWindow*
+DesktopBackend::_MainWindow() const
+{
+	return fWindows.empty() ? NULL : fWindows.begin()->second->Window();
 }
 
 int32
@@ -108,20 +312,48 @@ DesktopBackend::RunAlert(BAlert* alert)
 	auto answer = std::make_shared<AlertAnswer>();
 	bool posted = fToolkit.Post([this, title, text, buttons, answer] {
 		fAlerts.push_back(answer);
-		AlertWindow* window = new AlertWindow(title, text, buttons, answer);
-		window->show();
+		GtkWidget* dialog = AlertDialog(title, text, buttons, _MainWindow(), [this, answer](int32 index) {
+			answer->Give(index);
+			_AlertAnswered(answer);
+		});
+		answer->dialog = GTK_WINDOW(dialog);
+		gtk_window_present(answer->dialog);
 	});
 	if (!posted)
 		return 0;
 	std::unique_lock<std::mutex> lock(answer->lock);
 	answer->answered.wait(lock, [&answer] { return answer->done; });
-	int32 index = answer->index;
-	lock.unlock();
-	fToolkit.Post([this, answer] {
-		fAlerts.erase(std::remove(fAlerts.begin(), fAlerts.end(), answer),
-			fAlerts.end());
-	});
-	return index;
+	return answer->index;
+}
+
+// On the toolkit's thread: the dialog goes, and a close box clicked while it
+// was up is taken now.
+void
+DesktopBackend::_AlertAnswered(const std::shared_ptr<AlertAnswer>& answer)
+{
+	if (answer->dialog != NULL)
+		gtk_window_destroy(answer->dialog);
+	answer->dialog = NULL;
+	fAlerts.erase(std::remove(fAlerts.begin(), fAlerts.end(), answer), fAlerts.end());
+	if (!fAlerts.empty())
+		return;
+	std::vector<BWindow*> closing;
+	closing.swap(fCloseAfterAlert);
+	for (BWindow* window : closing) {
+		if (fWindows.count(window) != 0)
+			window->PostMessage(B_QUIT_REQUESTED);
+	}
+}
+
+void
+DesktopBackend::_CloseAsked(BWindow* window)
+{
+	if (!fAlerts.empty()) {
+		if (std::find(fCloseAfterAlert.begin(), fCloseAfterAlert.end(), window) == fCloseAfterAlert.end())
+			fCloseAfterAlert.push_back(window);
+		return;
+	}
+	window->PostMessage(B_QUIT_REQUESTED);
 }
 
 void
@@ -135,19 +367,79 @@ DesktopBackend::ShowPanel(BFilePanel* panel)
 		else if (const char* home = getenv("HOME"))
 			directory = home;
 	}
-	int type = panel->AllowsMultipleSelection() ? Fl_File_Chooser::MULTI : Fl_File_Chooser::SINGLE;
-	fToolkit.Post([this, panel, directory, type] {
-		Fl_File_Chooser* chooser = new Fl_File_Chooser(directory.c_str(), "*", type, "Quillon: Open");
-		chooser->preview(0);
-		// The toolkit's chooser holds back every other window (its window
-		// is reached through one of its buttons); a panel here
-		// leaves the program free while it is up.
-		chooser->newButton->window()->clear_modal_states();
-		chooser->show();
-		if (fPanels.empty())
-			Fl::add_timeout(kPanelPollSeconds, &DesktopBackend::_PollPanels, this);
-		fPanels.push_back({ panel, chooser });
+	bool multiple = panel->AllowsMultipleSelection();
+	fToolkit.Post([this, panel, directory, multiple] {
+		// One chooser at a time: a second Print brings the open one forward,
+		// and the panel it was for is cancelled.
+		if (!fPanels.empty()) {
+			GListModel* toplevels = gtk_window_get_toplevels();
+			for (guint i = 0; i < g_list_model_get_n_items(toplevels); i++) {
+				GtkWindow* window = GTK_WINDOW(g_list_model_get_item(toplevels, i));
+				const char* title = gtk_window_get_title(window);
+				if (title != NULL && strcmp(title, kPanelTitle) == 0 && gtk_widget_get_visible(GTK_WIDGET(window)))
+					gtk_window_present(window);
+				g_object_unref(window);
+			}
+			KitPrivate::CancelPanel(panel);
+			return;
+		}
+		GtkFileChooserNative* chooser = gtk_file_chooser_native_new(kPanelTitle, _MainWindow(),
+			GTK_FILE_CHOOSER_ACTION_OPEN, NULL, NULL);
+		GtkNativeDialog* dialog = GTK_NATIVE_DIALOG(chooser);
+		gtk_native_dialog_set_modal(dialog, FALSE);
+		gtk_file_chooser_set_select_multiple(GTK_FILE_CHOOSER(chooser), multiple);
+		GFile* folder = g_file_new_for_path(directory.c_str());
+		gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(chooser), folder, NULL);
+		g_object_unref(folder);
+		g_signal_connect(chooser, "response", G_CALLBACK(+[](GtkNativeDialog* answered, int response, gpointer data) {
+			static_cast<DesktopBackend*>(data)->_PanelAnswered(answered, response);
+		}), this);
+		fPanels.push_back({ panel, dialog });
+		gtk_native_dialog_show(dialog);
+		// Without a portal the chooser is a window of ours: it opens over the
+		// main window.
+		GListModel* toplevels = gtk_window_get_toplevels();
+		for (guint i = 0; i < g_list_model_get_n_items(toplevels); i++) {
+			GtkWindow* window = GTK_WINDOW(g_list_model_get_item(toplevels, i));
+			const char* title = gtk_window_get_title(window);
+			if (title != NULL && strcmp(title, kPanelTitle) == 0)
+				CentreOver(window, _MainWindow());
+			g_object_unref(window);
+		}
 	});
+}
+
+// A chooser the user has answered gives its files, or its cancel, to the
+// kit.
+void
+DesktopBackend::_PanelAnswered(GtkNativeDialog* chooser, int response)
+{
+	auto open = std::find_if(fPanels.begin(), fPanels.end(), [chooser](const Panel& panel) {
+		return panel.chooser == chooser;
+	});
+	if (open == fPanels.end())
+		return;
+	Panel panel = *open;
+	fPanels.erase(open);
+	std::vector<std::string> paths;
+	if (response == GTK_RESPONSE_ACCEPT) {
+		GListModel* files = gtk_file_chooser_get_files(GTK_FILE_CHOOSER(chooser));
+		for (guint i = 0; i < g_list_model_get_n_items(files); i++) {
+			GFile* file = G_FILE(g_list_model_get_item(files, i));
+			if (char* path = g_file_get_path(file)) {
+				paths.push_back(path);
+				g_free(path);
+			}
+			g_object_unref(file);
+		}
+		g_object_unref(files);
+	}
+	gtk_native_dialog_destroy(chooser);
+	g_object_unref(chooser);
+	if (paths.empty())
+		KitPrivate::CancelPanel(panel.panel);
+	else
+		KitPrivate::ConfirmPanel(panel.panel, paths);
 }
 
 void
@@ -157,7 +449,8 @@ DesktopBackend::HidePanel(BFilePanel* panel)
 		for (auto open = fPanels.begin(); open != fPanels.end(); ++open) {
 			if (open->panel != panel)
 				continue;
-			delete open->chooser;
+			gtk_native_dialog_destroy(open->chooser);
+			g_object_unref(open->chooser);
 			fPanels.erase(open);
 			return;
 		}
@@ -167,16 +460,19 @@ DesktopBackend::HidePanel(BFilePanel* panel)
 void
 DesktopBackend::WindowShown(BWindow* window)
 {
-	std::vector<MenuEntry> menu;
-	if (BMenuBar* bar = window->KeyMenuBar())
+	MenuCopy menu;
+	float menuHeight = 0.0f;
+	if (BMenuBar* bar = window->KeyMenuBar()) {
 		CopyMenu(bar, menu);
-	fToolkit.Post([this, window, menu] {
+		menuHeight = bar->Frame().Height() + 1.0f;
+	}
+	fToolkit.Post([this, window, menu, menuHeight] {
 		// Shown again: it is on the screen already, and stays where it is.
 		ToolkitWindow*& shown = fWindows[window];
 		if (shown != NULL)
 			return;
-		shown = new ToolkitWindow(window, menu);
-		shown->show();
+		shown = new ToolkitWindow(window, menu, menuHeight, [this, window] { _CloseAsked(window); });
+		shown->Show();
 	});
 }
 
@@ -189,50 +485,95 @@ DesktopBackend::WindowClosed(BWindow* window)
 		auto shown = fWindows.find(window);
 		if (shown == fWindows.end())
 			return;
-		shown->second->hide();
 		delete shown->second;
 		fWindows.erase(shown);
+		fCloseAfterAlert.erase(std::remove(fCloseAfterAlert.begin(), fCloseAfterAlert.end(), window),
+			fCloseAfterAlert.end());
+		if (fWindows.empty() && fJobShown)
+			_TellFinishing();
 	});
 }
 
 void
 DesktopBackend::PresentWindow(BWindow* window, const DisplayList& drawn)
 {
-	fToolkit.Post([this, window, drawn] {
+	std::vector<PresentedItem> presented = Presented(drawn);
+	std::vector<bool> marks;
+	if (BMenuBar* bar = window->KeyMenuBar())
+		CopyMarks(bar, marks);
+	// A status bar that is part way filled shows a job at work.
+	std::string status;
+	bool hasStatus = false;
+	float barRight = 0.0f, filledRight = 0.0f;
+	for (const DrawnString& item : drawn) {
+		if (dynamic_cast<const BStatusBar*>(item.view) == NULL)
+			continue;
+		hasStatus = true;
+		if (item.shape == B_DRAWN_STRING && status.empty())
+			status = item.text;
+		else if (item.shape == B_DRAWN_STROKED_RECT)
+			barRight = item.rect.right;
+		else if (item.shape == B_DRAWN_FILLED_RECT)
+			filledRight = item.rect.right;
+	}
+	// The bar counts what has reached the printer, so a job whose printer
+	// has taken nothing yet shows an empty bar; its words still say a file
+	// is at work.
+	bool jobShown = (filledRight > 0.0f && filledRight < barRight - 1.5f)
+		|| status.compare(0, 5, "File ") == 0;
+	fToolkit.Post([this, window, presented = std::move(presented), marks, status, hasStatus, jobShown]() mutable {
 		auto shown = fWindows.find(window);
-		if (shown != fWindows.end())
-			shown->second->GetCanvas()->Show(drawn);
+		if (shown == fWindows.end())
+			return;
+		shown->second->Present(std::move(presented));
+		shown->second->SetMarks(marks);
+		if (hasStatus) {
+			fJobShown = jobShown;
+			fLastStatus = status;
+		}
 	});
 }
 
-// A panel that the user has closed gives its files, or its cancel, to the
-// kit. An open panel is looked at again a moment later.
+// The window has closed while its status bar showed a job at work: the job
+// goes on. The user hears of it on standard error and, where there is a
+// notification service, from the desktop.
 void
-DesktopBackend::_PollPanels(void* data)
+DesktopBackend::_TellFinishing()
 {
-	DesktopBackend* self = static_cast<DesktopBackend*>(data);
-	std::vector<Panel> closed;
-	for (auto panel = self->fPanels.begin(); panel != self->fPanels.end();) {
-		if (panel->chooser->shown()) {
-			++panel;
-			continue;
+	if (fToldFinishing)
+		return;
+	fToldFinishing = true;
+	std::string job = fLastStatus.empty() ? "The print job" : fLastStatus;
+	fprintf(stderr, "quillon: the window is closed; the job goes on until it is done (%s)\n", job.c_str());
+	_Notify("Quillon is finishing a print job", job);
+}
+
+void
+DesktopBackend::_TellFinished()
+{
+	if (!fToldFinishing || fNotifier == NULL)
+		return;
+	_Notify("Quillon has finished printing", fLastStatus);
+	if (GDBusConnection* bus = g_application_get_dbus_connection(fNotifier))
+		g_dbus_connection_flush_sync(bus, NULL, NULL);
+}
+
+bool
+DesktopBackend::_Notify(const std::string& title, const std::string& body)
+{
+	if (fNotifier == NULL) {
+		if (!SessionBusAvailable())
+			return false;
+		fNotifier = g_application_new(QUILLON_ID, G_APPLICATION_NON_UNIQUE);
+		if (!g_application_register(fNotifier, NULL, NULL)) {
+			g_object_unref(fNotifier);
+			fNotifier = NULL;
+			return false;
 		}
-		closed.push_back(*panel);
-		panel = self->fPanels.erase(panel);
 	}
-	for (Panel& panel : closed) {
-		std::vector<std::string> paths;
-		for (int i = 1; i <= panel.chooser->count(); i++) {
-			const char* path = panel.chooser->value(i);
-			if (path != NULL && path[0] != '\0')
-				paths.push_back(path);
-		}
-		delete panel.chooser;
-		if (paths.empty())
-			KitPrivate::CancelPanel(panel.panel);
-		else
-			KitPrivate::ConfirmPanel(panel.panel, paths);
-	}
-	if (!self->fPanels.empty())
-		Fl::repeat_timeout(kPanelPollSeconds, &DesktopBackend::_PollPanels, self);
+	GNotification* notification = g_notification_new(title.c_str());
+	g_notification_set_body(notification, body.c_str());
+	g_application_send_notification(fNotifier, "job", notification);
+	g_object_unref(notification);
+	return true;
 }

@@ -1,17 +1,20 @@
-// The desktop backend: real windows, menus, alerts and file panels on the X
-// display, through FLTK. The toolkit lives on one thread of its own
-// (ToolkitThread); the kit's loopers hand it work and, for alerts, wait for
-// the user's answer.
+// The desktop backend: real windows, menus, alerts and file choosers on the
+// screen, through GTK 4, on Wayland or X11, whichever the display is. The
+// toolkit lives on one thread of its own (ToolkitThread); the kit's loopers
+// hand it work and, for alerts, wait for the user's answer.
 #pragma once
 
 #include <map>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "PlatformBackend.h"
 #include "ToolkitThread.h"
 
-class Fl_File_Chooser;
+typedef struct _GApplication GApplication;
+typedef struct _GtkNativeDialog GtkNativeDialog;
+typedef struct _GtkWindow GtkWindow;
 class ToolkitWindow;
 struct AlertAnswer;
 
@@ -20,7 +23,7 @@ public:
 	DesktopBackend();
 	virtual ~DesktopBackend();
 
-	// Whether an X display can be opened, without keeping it.
+	// Whether a Wayland or an X display is there to be opened.
 	static bool DisplayAvailable();
 
 	virtual void ApplicationStarted(BApplication* application);
@@ -37,15 +40,31 @@ public:
 private:
 	struct Panel {
 		BFilePanel* panel;
-		Fl_File_Chooser* chooser;
+		GtkNativeDialog* chooser;
 	};
 
-	static void _PollPanels(void* data);
+	void _ToolkitStarted();
 	void _ToolkitEnded();
+	GtkWindow* _MainWindow() const;
+	void _CloseAsked(BWindow* window);
+	void _AlertAnswered(const std::shared_ptr<AlertAnswer>& answer);
+	void _PanelAnswered(GtkNativeDialog* chooser, int response);
+	void _TellFinishing();
+	void _TellFinished();
+	bool _Notify(const std::string& title, const std::string& body);
 
 	ToolkitThread fToolkit;
 	// The toolkit's side: used on its thread only.
 	std::map<BWindow*, ToolkitWindow*> fWindows;
 	std::vector<Panel> fPanels;
 	std::vector<std::shared_ptr<AlertAnswer>> fAlerts;
+	// Windows whose close box was clicked while an alert was up.
+	std::vector<BWindow*> fCloseAfterAlert;
+	// What the main window's status bar said last, for the word that a job
+	// goes on after the window has closed.
+	std::string fLastStatus;
+	bool fJobShown;
+	bool fEnding;
+	bool fToldFinishing;
+	GApplication* fNotifier;
 };

@@ -2,45 +2,54 @@
 
 #include <memory>
 
-#include <FL/Fl.H>
-#include <FL/x.H>
+#include <gtk/gtk.h>
 
 ToolkitThread::ToolkitThread(std::function<void()> atStart, std::function<void()> atEnd)
 	:
 	fAtStart(std::move(atStart)),
 	fAtEnd(std::move(atEnd)),
 	fStopping(false),
-	fRunning(false)
+	fStartDone(false),
+	fRunning(false),
+	fScheduled(false)
 {
 }
 
-void
+bool
 ToolkitThread::Start()
 {
 	std::unique_lock<std::mutex> lock(fTaskLock);
 	if (fRunning || fThread.joinable())
-		return;
+		return fRunning;
 	fStopping = false;
+	fStartDone = false;
 	fThread = std::thread([this] { _Loop(); });
-	fStarted.wait(lock, [this] { return fRunning; });
+	fStarted.wait(lock, [this] { return fStartDone; });
+	return fRunning;
 }
 
 void
 ToolkitThread::_Loop()
 {
-	Fl::lock();
 	fToolkitThread = std::this_thread::get_id();
-	fl_open_display();
-	Fl::scheme("gtk+");
-	fAtStart();
+	GMainContext* context = g_main_context_default();
+	g_main_context_acquire(context);
+	bool opened = gtk_init_check();
+	if (opened)
+		fAtStart();
 	{
 		std::lock_guard<std::mutex> lock(fTaskLock);
-		fRunning = true;
+		fRunning = opened;
+		fStartDone = true;
 	}
 	fStarted.notify_all();
+	if (!opened) {
+		g_main_context_release(context);
+		return;
+	}
 
 	while (!fStopping.load())
-		Fl::wait(0.5);
+		g_main_context_iteration(context, TRUE);
 
 	// Whatever was handed over before the end still runs, then nothing more
 	// is taken.
@@ -52,10 +61,12 @@ ToolkitThread::_Loop()
 	_RunTasks(this);
 
 	fAtEnd();
-	while (Fl::first_window() != NULL)
-		Fl::first_window()->hide();
-	Fl::flush();
-	Fl::unlock();
+	// The windows' last requests reach the display before the thread ends.
+	for (int round = 0; round < 100 && g_main_context_iteration(context, FALSE); round++) {
+	}
+	if (GdkDisplay* display = gdk_display_get_default())
+		gdk_display_flush(display);
+	g_main_context_release(context);
 }
 
 void
@@ -64,7 +75,7 @@ ToolkitThread::Stop()
 	if (!fThread.joinable())
 		return;
 	fStopping = true;
-	Fl::awake(static_cast<void*>(NULL));
+	g_main_context_wakeup(g_main_context_default());
 	if (OnToolkit())
 		return;
 	fThread.join();
@@ -73,15 +84,18 @@ ToolkitThread::Stop()
 bool
 ToolkitThread::Post(std::function<void()> task)
 {
+	bool schedule;
 	{
 		std::lock_guard<std::mutex> lock(fTaskLock);
 		if (!fRunning)
 			return false;
 		fTasks.push_back(std::move(task));
+		schedule = !fScheduled;
+		fScheduled = true;
 	}
-	// A full wake-up ring loses nothing: the tasks wait in our own queue and
-	// any earlier wake-up runs them all.
-	Fl::awake(&ToolkitThread::_RunTasks, this);
+	// One idle source runs every task queued until it comes.
+	if (schedule)
+		g_idle_add_full(G_PRIORITY_DEFAULT, &ToolkitThread::_RunTasks, this, NULL);
 	return true;
 }
 
@@ -111,7 +125,7 @@ ToolkitThread::Call(const std::function<void()>& task)
 	return true;
 }
 
-void
+int
 ToolkitThread::_RunTasks(void* data)
 {
 	ToolkitThread* self = static_cast<ToolkitThread*>(data);
@@ -119,8 +133,10 @@ ToolkitThread::_RunTasks(void* data)
 		std::function<void()> task;
 		{
 			std::lock_guard<std::mutex> lock(self->fTaskLock);
-			if (self->fTasks.empty())
-				return;
+			if (self->fTasks.empty()) {
+				self->fScheduled = false;
+				return G_SOURCE_REMOVE;
+			}
 			task = std::move(self->fTasks.front());
 			self->fTasks.pop_front();
 		}

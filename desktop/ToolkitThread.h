@@ -1,5 +1,5 @@
-// The toolkit's own thread: FLTK runs on it alone, and the kit's threads
-// hand it work through a queue of tasks.
+// The toolkit's own thread: GTK runs on it alone, on the default main
+// context, and the kit's threads hand it work through a queue of tasks.
 #pragma once
 
 #include <atomic>
@@ -15,8 +15,9 @@ public:
 	// atEnd once the loop has ended and the last tasks have run.
 	ToolkitThread(std::function<void()> atStart, std::function<void()> atEnd);
 
-	// Starts the thread and waits until the toolkit takes tasks.
-	void Start();
+	// Starts the thread and waits until the toolkit takes tasks; false when
+	// no display could be opened.
+	bool Start();
 	// Ends the loop and, unless called on the toolkit's thread, waits for it.
 	void Stop();
 
@@ -29,7 +30,7 @@ public:
 
 private:
 	void _Loop();
-	static void _RunTasks(void* data);
+	static int _RunTasks(void* data);
 
 	std::function<void()> fAtStart;
 	std::function<void()> fAtEnd;
@@ -40,5 +41,8 @@ private:
 	std::mutex fTaskLock;
 	std::condition_variable fStarted;
 	std::deque<std::function<void()>> fTasks;
+	bool fStartDone;
 	bool fRunning;
+	// An idle source is on its way to run the queue.
+	bool fScheduled;
 };

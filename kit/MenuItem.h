@@ -20,6 +20,10 @@ public:
 	BMenu* Submenu() const { return fSubmenu; }
 	BMenu* Menu() const { return fMenu; }
 	virtual bool IsSeparator() const { return false; }
+	// A mark beside the item, for the current choice of its group: shown by
+	// the desktop, changing nothing else.
+	void SetMarked(bool marked) { fMarked = marked; }
+	bool IsMarked() const { return fMarked; }
 
 	// Sends a copy of the item's message to the window that holds the menu.
 	virtual status_t Invoke();
@@ -33,6 +37,7 @@ private:
 	uint32 fModifiers;
 	BMenu* fSubmenu;
 	BMenu* fMenu;
+	bool fMarked = false;
 };
 
 class BSeparatorItem : public BMenuItem {

@@ -137,6 +137,10 @@ public:
 				setenv(name.c_str(), value.c_str(), 1);
 			int devnull = open("/dev/null", O_RDWR);
 			dup2(devnull, 0);
+			// What the program says on standard error is kept in the
+			// scratch directory.
+			int errors = open((directory / "stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+			dup2(errors, 2);
 			std::string binary = quillon_binary();
 			execl(binary.c_str(), binary.c_str(), static_cast<char*>(NULL));
 			_exit(127);
@@ -186,15 +190,17 @@ public:
 		return window;
 	}
 
-	// Ctrl+P, then the file's name typed in the panel and confirmed.
-	bool PrintThroughPanel(const std::string& name)
+	// Ctrl+P, then the file's whole path typed in the chooser's location
+	// (Ctrl+L) and confirmed.
+	bool PrintThroughPanel(const std::string& path)
 	{
 		Xdotool("key ctrl+p");
 		std::string panel = WaitForWindow("Quillon: Open");
 		if (panel.empty())
 			return false;
 		Focus(panel);
-		Xdotool("type --delay 60 " + name);
+		Xdotool("key ctrl+l");
+		Xdotool("type --delay 20 " + path);
 		Xdotool("key Return");
 		return true;
 	}
@@ -219,6 +225,7 @@ public:
 	}
 
 	bool StillRunning() { return waitpid(fPid, NULL, WNOHANG) == 0; }
+	pid_t Pid() const { return fPid; }
 
 private:
 	pid_t fPid = -1;
@@ -268,8 +275,9 @@ TEST(DesktopWindow, OpensWhereTheProgramPutsItAndQuitsByShortcut)
 	EXPECT_EQ(run.QuitByShortcut(window), 0);
 }
 
-// The task bar shows the program's icon: 48 px, the corners clear, the
-// printed line dark across the sheet.
+// The task bar shows the program's icon from the icon theme, in several
+// sizes: the one of 48 px has its corners clear and the printed line dark
+// across the sheet.
 TEST(DesktopWindow, CarriesTheProgramsIcon)
 {
 	ScratchDir directory;
@@ -284,16 +292,27 @@ TEST(DesktopWindow, CarriesTheProgramsIcon)
 	unsigned long after = 0;
 	unsigned char* data = NULL;
 	XGetWindowProperty(display, std::stoul(window), XInternAtom(display, "_NET_WM_ICON", False), 0,
-		2 + 48 * 48, False, XA_CARDINAL, &type, &format, &count, &after, &data);
-	// Format 32 properties come as longs, each holding one ARGB pixel.
+		1 << 20, False, XA_CARDINAL, &type, &format, &count, &after, &data);
+	// Format 32 properties come as longs: width, height, then one ARGB pixel
+	// each, for every size in turn.
 	const unsigned long* words = reinterpret_cast<const unsigned long*>(data);
-	std::vector<unsigned long> icon(words, words + (format == 32 ? count : 0));
+	std::vector<unsigned long> property(words, words + (format == 32 ? count : 0));
 	XFree(data);
 	XCloseDisplay(display);
-	ASSERT_EQ(icon.size(), 2u + 48 * 48);
-	EXPECT_EQ(icon[0], 48u);
-	EXPECT_EQ(icon[1], 48u);
-	auto pixel = [&](int x, int y) { return icon[2 + static_cast<size_t>(y * 48 + x)] & 0xffffffffUL; };
+	std::vector<unsigned long> sizes;
+	std::vector<unsigned long> icon;
+	for (size_t at = 0; at + 2 <= property.size();) {
+		unsigned long width = property[at], height = property[at + 1];
+		size_t end = at + 2 + width * height;
+		ASSERT_LE(end, property.size());
+		sizes.push_back(width);
+		if (width == 48 && height == 48)
+			icon.assign(property.begin() + static_cast<long>(at) + 2, property.begin() + static_cast<long>(end));
+		at = end;
+	}
+	EXPECT_GE(sizes.size(), 2u);
+	ASSERT_EQ(icon.size(), 48u * 48) << "no icon of 48 px";
+	auto pixel = [&](int x, int y) { return icon[static_cast<size_t>(y * 48 + x)] & 0xffffffffUL; };
 	EXPECT_EQ(pixel(0, 0) >> 24, 0u);
 	EXPECT_EQ(pixel(24, 34), 0xff1b2836UL);
 	EXPECT_EQ(run.QuitByShortcut(window), 0);
@@ -333,17 +352,22 @@ TEST(DesktopWindow, MenuChoiceRedrawsAndPanelPrintsLikeHeadless)
 		return !before.empty();
 	}));
 
-	// "File", then one menu to the right ("Printers"), its fourth item. The
-	// keys wait until the menu is up.
+	// The mouse opens "Printers" and Escape closes it; F10 opens "File",
+	// Right goes on to "Printers" and Down to its fourth item. The keys wait
+	// until the menu is up.
 	size_t windows = VisibleWindows();
-	Xdotool("mousemove --window " + window + " 12 9 click 1");
+	Xdotool("mousemove --window " + window + " 50 9 click 1");
 	ASSERT_TRUE(Eventually([&] { return VisibleWindows() > windows; }));
-	Xdotool("key --delay 80 Right Down Down Down Down Return");
+	Xdotool("key Escape");
+	ASSERT_TRUE(Eventually([&] { return VisibleWindows() == windows; }));
+	Xdotool("key F10");
+	ASSERT_TRUE(Eventually([&] { return VisibleWindows() > windows; }));
+	Xdotool("key --delay 80 Right Down Down Down Return");
 	EXPECT_TRUE(Eventually([&] { return Snapshot(window) != before; }))
 		<< "the view did not change after a profile was chosen";
 
 	run.Focus(window);
-	ASSERT_TRUE(run.PrintThroughPanel("notes.txt"));
+	ASSERT_TRUE(run.PrintThroughPanel(directory / "notes.txt"));
 	EXPECT_TRUE(run.WindowGone("Quillon: Open"));
 	EXPECT_TRUE(Eventually([&] { return directory.Read("parallel1.out") == expected; }))
 		<< printable(directory.Read("parallel1.out")) << "\nexpected\n" << printable(expected);
@@ -352,7 +376,8 @@ TEST(DesktopWindow, MenuChoiceRedrawsAndPanelPrintsLikeHeadless)
 }
 
 // A panel holds nothing back: the window takes commands while it is up, a
-// second panel opens beside it, and quitting takes both panels away.
+// second Print brings the open panel forward instead of opening another,
+// and quitting takes the panel away.
 TEST(DesktopWindow, PanelsLeaveTheWindowFree)
 {
 	ScratchDir directory;
@@ -360,16 +385,19 @@ TEST(DesktopWindow, PanelsLeaveTheWindowFree)
 	std::string window = run.MainWindow();
 	ASSERT_FALSE(window.empty());
 	Xdotool("key ctrl+p");
-	ASSERT_FALSE(run.WaitForWindow("Quillon: Open").empty());
+	std::string panel = run.WaitForWindow("Quillon: Open");
+	ASSERT_FALSE(panel.empty());
 	run.Focus(window);
 	Xdotool("key ctrl+p");
-	EXPECT_TRUE(Eventually([] {
-		std::string panels = Output("xdotool search --onlyvisible --name '^Quillon: Open$' 2>/dev/null");
-		return std::count(panels.begin(), panels.end(), '\n') == 1;
-	})) << "the second panel did not open";
+	EXPECT_TRUE(Eventually([&] { return Output("xdotool getwindowfocus") == panel; }))
+		<< "the panel did not come forward";
+	EXPECT_EQ(Output("xdotool search --onlyvisible --name '^Quillon: Open$' 2>/dev/null"), panel);
 	EXPECT_EQ(run.QuitByShortcut(window), 0);
 }
 
+// Escape answers an alert; while one is up neither the window's shortcut nor
+// its close box gets past it, and the close box, clicked meanwhile, is taken
+// once the alert is answered.
 TEST(DesktopWindow, AlertHoldsTheWindowUntilItsButtonIsPressed)
 {
 	ScratchDir directory;
@@ -379,72 +407,19 @@ TEST(DesktopWindow, AlertHoldsTheWindowUntilItsButtonIsPressed)
 	Xdotool("key ctrl+n");
 	std::string alert = run.WaitForWindow("Printer Alert");
 	ASSERT_FALSE(alert.empty());
+	run.Focus(alert);
+	Xdotool("key Escape");
+	EXPECT_TRUE(run.WindowGone("Printer Alert"));
 
-	// Neither the window's shortcut nor its close box gets past the alert.
+	run.Focus(window);
+	Xdotool("key ctrl+n");
+	alert = run.WaitForWindow("Printer Alert");
+	ASSERT_FALSE(alert.empty());
 	Xdotool("key ctrl+q");
 	RequestClose(window);
 	std::this_thread::sleep_for(milliseconds(500));
 	EXPECT_TRUE(run.StillRunning());
 
-	run.Focus(alert);
-	Xdotool("key Return");
-	EXPECT_TRUE(run.WindowGone("Printer Alert"));
-	EXPECT_EQ(run.QuitByShortcut(window), 0);
-}
-
-// A printer that takes its data slowly holds the job, not the window: the
-// close box takes the window away at once, and the program ends once the
-// job is done.
-TEST(DesktopWindow, ClosedWindowLeavesWhileAJobWaitsForThePrinter)
-{
-	ScratchDir directory;
-	std::string text;
-	for (int line = 0; line < 4000; line++)
-		text += "line " + std::to_string(line) + " of a listing long enough to fill the pipe\n";
-	directory.Write("listing.txt", text);
-	// A named pipe stands in for the printer; nothing is read from it until
-	// the window is closed, so the job waits in a write.
-	std::string printer = directory / "printer";
-	ASSERT_EQ(mkfifo(printer.c_str(), 0600), 0);
-	int fd = open(printer.c_str(), O_RDONLY | O_NONBLOCK);
-	ASSERT_GE(fd, 0);
-	DesktopRun run(directory, { { "QUILLON_PARALLEL1", printer } });
-	std::string window = run.MainWindow();
-	ASSERT_FALSE(window.empty());
-	ASSERT_TRUE(run.PrintThroughPanel("listing.txt"));
-
-	struct pollfd started = { fd, POLLIN, 0 };
-	ASSERT_EQ(poll(&started, 1, 10000), 1) << "the job never wrote to the printer";
-	RequestClose(window);
-	EXPECT_TRUE(run.WindowGone("Quillon Window"));
-	EXPECT_TRUE(run.StillRunning());
-
-	std::string printed;
-	char buffer[65536];
-	for (;;) {
-		struct pollfd readable = { fd, POLLIN, 0 };
-		if (poll(&readable, 1, 10000) != 1)
-			break;
-		ssize_t count = read(fd, buffer, sizeof(buffer));
-		if (count <= 0)
-			break;
-		printed.append(buffer, static_cast<size_t>(count));
-	}
-	close(fd);
-	EXPECT_NE(printed.find("line 3999 of a listing"), std::string::npos);
-	EXPECT_EQ(run.WaitExit(), 0);
-}
-
-// The port alert's default button is "Quit": it ends the program.
-TEST(DesktopWindow, PortAlertQuitEndsTheProgram)
-{
-	ScratchDir directory;
-	directory.Write("notes.txt", "hello\n");
-	DesktopRun run(directory, { { "QUILLON_PARALLEL1", directory / "missing/printer" } });
-	ASSERT_FALSE(run.MainWindow().empty());
-	ASSERT_TRUE(run.PrintThroughPanel("notes.txt"));
-	std::string alert = run.WaitForWindow("PrinterAlert");
-	ASSERT_FALSE(alert.empty());
 	run.Focus(alert);
 	Xdotool("key Return");
 	EXPECT_EQ(run.WaitExit(), 0);
@@ -498,6 +473,104 @@ ReadStatus(const std::string& window)
 	return view;
 }
 
+// A printer that takes its data slowly holds the job, not the window: the
+// close box takes the window away at once, and the program ends once the
+// job is done.
+TEST(DesktopWindow, ClosedWindowLeavesWhileAJobWaitsForThePrinter)
+{
+	ScratchDir directory;
+	std::string text;
+	for (int line = 0; line < 4000; line++)
+		text += "line " + std::to_string(line) + " of a listing long enough to fill the pipe\n";
+	directory.Write("listing.txt", text);
+	// A named pipe stands in for the printer; nothing is read from it until
+	// the window is closed, so the job waits in a write.
+	std::string printer = directory / "printer";
+	ASSERT_EQ(mkfifo(printer.c_str(), 0600), 0);
+	int fd = open(printer.c_str(), O_RDONLY | O_NONBLOCK);
+	ASSERT_GE(fd, 0);
+	DesktopRun run(directory, { { "QUILLON_PARALLEL1", printer } });
+	std::string window = run.MainWindow();
+	ASSERT_FALSE(window.empty());
+	ASSERT_TRUE(run.PrintThroughPanel(directory / "listing.txt"));
+
+	struct pollfd started = { fd, POLLIN, 0 };
+	ASSERT_EQ(poll(&started, 1, 10000), 1) << "the job never wrote to the printer";
+	// The printer has taken nothing yet: the bar stays empty while its words
+	// name the file, which the ticker shows within a quarter of a second.
+	std::this_thread::sleep_for(milliseconds(1000));
+	RequestClose(window);
+	EXPECT_TRUE(run.WindowGone("Quillon Window"));
+	EXPECT_TRUE(run.StillRunning());
+
+	std::string printed;
+	char buffer[65536];
+	for (;;) {
+		struct pollfd readable = { fd, POLLIN, 0 };
+		if (poll(&readable, 1, 10000) != 1)
+			break;
+		ssize_t count = read(fd, buffer, sizeof(buffer));
+		if (count <= 0)
+			break;
+		printed.append(buffer, static_cast<size_t>(count));
+	}
+	close(fd);
+	EXPECT_NE(printed.find("line 3999 of a listing"), std::string::npos);
+	EXPECT_EQ(run.WaitExit(), 0);
+	// Told once on standard error, naming what the status bar showed.
+	std::string told = directory.Read("stderr.txt");
+	EXPECT_EQ(std::count(told.begin(), told.end(), '\n'), 1) << told;
+	EXPECT_NE(told.find("the job goes on until it is done ("), std::string::npos) << told;
+	EXPECT_NE(told.find("listing.txt"), std::string::npos) << told;
+}
+
+// The port alert's default button is "Quit": it ends the program.
+TEST(DesktopWindow, PortAlertQuitEndsTheProgram)
+{
+	ScratchDir directory;
+	directory.Write("notes.txt", "hello\n");
+	DesktopRun run(directory, { { "QUILLON_PARALLEL1", directory / "missing/printer" } });
+	ASSERT_FALSE(run.MainWindow().empty());
+	ASSERT_TRUE(run.PrintThroughPanel(directory / "notes.txt"));
+	std::string alert = run.WaitForWindow("PrinterAlert");
+	ASSERT_FALSE(alert.empty());
+	run.Focus(alert);
+	Xdotool("key Return");
+	EXPECT_EQ(run.WaitExit(), 0);
+}
+
+bool
+SavePng(const StatusView& view, const std::string& path)
+{
+	png_image image = {};
+	image.version = PNG_IMAGE_VERSION;
+	image.width = static_cast<png_uint_32>(view.width);
+	image.height = static_cast<png_uint_32>(view.height);
+	image.format = PNG_FORMAT_RGB;
+	return png_image_write_to_file(&image, path.c_str(), 0, view.window.data(), 0, NULL) != 0;
+}
+
+// The rows, from the top, of the first line of text below the menu bar, in
+// device pixels: from its first dark row to the first row without any.
+std::pair<int, int>
+FirstTextLine(const StatusView& view, int scale)
+{
+	auto dark = [&](int y) {
+		for (int x = 30 * scale; x < 300 * scale && x < view.width; x++) {
+			if (view.window[static_cast<size_t>((y * view.width + x) * 3)] < 100)
+				return true;
+		}
+		return false;
+	};
+	int top = 22 * scale;
+	while (top < view.height && !dark(top))
+		top++;
+	int bottom = top;
+	while (bottom < view.height && dark(bottom))
+		bottom++;
+	return { top, bottom };
+}
+
 // The status bar shows the port while idle, moves as a slow printer (a named
 // pipe read a piece at a time) takes the job, says so when the printer stops
 // reading for a while, and ends full with the job's summary; a screenshot of
@@ -518,7 +591,7 @@ TEST(DesktopWindow, StatusBarFollowsAJobToASlowPrinter)
 	StatusView idle;
 	EXPECT_TRUE(Eventually([&] { return (idle = ReadStatus(window)).trailing; })) << "no idle status";
 	EXPECT_EQ(idle.filled, 0);
-	ASSERT_TRUE(run.PrintThroughPanel("listing.txt"));
+	ASSERT_TRUE(run.PrintThroughPanel(directory / "listing.txt"));
 
 	// The printer takes 16 KB every 50 ms while reading, until the job closes
 	// the pipe.
@@ -549,13 +622,7 @@ TEST(DesktopWindow, StatusBarFollowsAJobToASlowPrinter)
 		waiting = ReadStatus(window);
 		return waiting.trailing && waiting.filled == paused.filled && waiting.text != paused.text;
 	})) << "no word of the waiting";
-	png_image image = {};
-	image.version = PNG_IMAGE_VERSION;
-	image.width = static_cast<png_uint_32>(waiting.width);
-	image.height = static_cast<png_uint_32>(waiting.height);
-	image.format = PNG_FORMAT_RGB;
-	EXPECT_NE(png_image_write_to_file(&image, QUILLON_SCREENSHOTS "/status-bar-waiting.png", 0,
-				  waiting.window.data(), 0, NULL), 0);
+	EXPECT_TRUE(SavePng(waiting, QUILLON_SCREENSHOTS "/status-bar-waiting.png"));
 
 	reading = true;
 	reader.join();
@@ -565,6 +632,82 @@ TEST(DesktopWindow, StatusBarFollowsAJobToASlowPrinter)
 		return end.filled > 540 && !end.trailing && end.text != waiting.text;
 	})) << "no end summary";
 	EXPECT_EQ(run.QuitByShortcut(window), 0);
+}
+
+// At a scale of 2 the window keeps its layout and is twice as large in
+// device pixels, its text drawn at twice the size; screenshots of both
+// scales are kept in the build folder.
+TEST(DesktopWindow, ScalesWithTheScreen)
+{
+	std::pair<int, int> lines[2];
+	for (int scale : { 1, 2 }) {
+		ScratchDir directory;
+		DesktopRun run(directory, { { "GDK_SCALE", std::to_string(scale) } });
+		std::string window = run.MainWindow();
+		ASSERT_FALSE(window.empty());
+		std::string size = std::to_string(569 * scale);
+		EXPECT_TRUE(Eventually([&] {
+			return Output("xdotool getwindowgeometry " + window).find("Geometry: " + size + "x" + size)
+				!= std::string::npos;
+		})) << Output("xdotool getwindowgeometry " + window);
+		StatusView view;
+		ASSERT_TRUE(Eventually([&] { return (view = ReadStatus(window)).trailing || scale == 2; }));
+		std::this_thread::sleep_for(milliseconds(300));
+		view = ReadStatus(window);
+		EXPECT_TRUE(SavePng(view, QUILLON_SCREENSHOTS "/desktop-scale" + std::to_string(scale) + ".png"));
+		lines[scale - 1] = FirstTextLine(view, scale);
+		EXPECT_EQ(run.QuitByShortcut(window), 0);
+	}
+	int normal = lines[0].second - lines[0].first, doubled = lines[1].second - lines[1].first;
+	EXPECT_GT(normal, 5);
+	EXPECT_GE(doubled, 2 * normal - 2) << normal << " rows at scale 1, " << doubled << " at scale 2";
+	EXPECT_LE(doubled, 2 * normal + 2) << normal << " rows at scale 1, " << doubled << " at scale 2";
+	EXPECT_NEAR(lines[1].first, 2 * lines[0].first, 3);
+}
+
+// On Wayland (weston's headless compositor, on a socket of the test's own)
+// the window comes up: the program names its toplevel, the compositor
+// configures it and the program attaches a drawn buffer.
+TEST(DesktopWayland, WindowAppearsOnAHeadlessCompositor)
+{
+	ScratchDir runtime;
+	chmod(runtime.Path().c_str(), 0700);
+	pid_t compositor = fork();
+	ASSERT_GE(compositor, 0);
+	if (compositor == 0) {
+		setenv("XDG_RUNTIME_DIR", runtime.Path().c_str(), 1);
+		unsetenv("DISPLAY");
+		int log = open((runtime / "weston.log").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+		dup2(log, 1);
+		dup2(log, 2);
+		execlp("weston", "weston", "--backend=headless-backend.so", "--socket=quillon-test",
+			"--idle-time=0", static_cast<char*>(NULL));
+		_exit(127);
+	}
+	bool up = Eventually([&] {
+		return runtime.Exists("quillon-test") || waitpid(compositor, NULL, WNOHANG) == compositor;
+	});
+	if (!runtime.Exists("quillon-test")) {
+		kill(compositor, SIGTERM);
+		waitpid(compositor, NULL, 0);
+		GTEST_SKIP() << "weston's headless backend did not start: " << runtime.Read("weston.log");
+	}
+	ASSERT_TRUE(up);
+	{
+		ScratchDir directory;
+		DesktopRun run(directory, { { "XDG_RUNTIME_DIR", runtime.Path() }, { "WAYLAND_DISPLAY", "quillon-test" },
+			{ "GDK_BACKEND", "wayland" }, { "DISPLAY", "" }, { "WAYLAND_DEBUG", "1" } });
+		auto said = [&](const std::string& what) {
+			return directory.Read("stderr.txt").find(what) != std::string::npos;
+		};
+		EXPECT_TRUE(Eventually([&] {
+			return said("xdg_toplevel@") && said(".set_title(\"Quillon Window\")") && said(".configure(")
+				&& said("wl_surface@") && said(".attach(wl_buffer@");
+		})) << "the window did not come up on Wayland";
+		EXPECT_TRUE(run.StillRunning());
+	}
+	kill(compositor, SIGTERM);
+	waitpid(compositor, NULL, 0);
 }
 
 TEST(DroppedFiles, UriListsBecomePaths)
