@@ -165,7 +165,6 @@ DesktopBackend::DesktopBackend()
 	:
 	fToolkit([this] { _ToolkitStarted(); }, [this] { _ToolkitEnded(); }),
 	fJobShown(false),
-	fEnding(false),
 	fToldFinishing(false),
 	fNotifier(NULL)
 {

@@ -64,7 +64,6 @@ private:
 	// goes on after the window has closed.
 	std::string fLastStatus;
 	bool fJobShown;
-	bool fEnding;
 	bool fToldFinishing;
 	GApplication* fNotifier;
 };
