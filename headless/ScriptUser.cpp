@@ -25,6 +25,14 @@ read_script_line(const std::string& line, std::vector<std::string>& words, std::
 		error = "unclosed quote";
 		return kScriptError;
 	}
+	// \x00 in quotes is the same NUL, written another way.
+	for (const std::string& word : words) {
+		if (word.find('\0') != std::string::npos) {
+			words.clear();
+			error = "a NUL byte in the line";
+			return kScriptError;
+		}
+	}
 	return kScriptAction;
 }
 

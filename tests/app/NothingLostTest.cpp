@@ -151,6 +151,8 @@ TEST(NothingLost, EveryFaultIsTold)
 			false },
 		{ "empty name selected", {}, {}, "key P\nselect a.txt \"\"\n", "error\tselect takes no empty file name",
 			NULL, false },
+		{ "a NUL written as an escape", {}, {}, "drop \"a.txt\\x00.pdf\"\n", "error\ta NUL byte in the line",
+			NULL, false },
 		{ "empty name launched", { "--refs", "", "a.txt" }, {}, "", NULL, "empty file name", true },
 		{ "port over 65535", {}, { { "QUILLON_PARALLEL1", "tcp://127.0.0.1:99999" } }, "drop a.txt\n",
 			"alert\tPrinterAlert\tPort failed", "is not a network printer's address", false },
