@@ -462,6 +462,7 @@ DesktopBackend::WindowShown(BWindow* window)
 	MenuCopy menu;
 	float menuHeight = 0.0f;
 	if (BMenuBar* bar = window->KeyMenuBar()) {
+		std::lock_guard<std::recursive_mutex> lock(KitPrivate::MenuTreeLock());
 		CopyMenu(bar, menu);
 		menuHeight = bar->Frame().Height() + 1.0f;
 	}
@@ -497,9 +498,11 @@ void
 DesktopBackend::PresentWindow(BWindow* window, const DisplayList& drawn)
 {
 	std::vector<PresentedItem> presented = Presented(drawn);
-	std::vector<bool> marks;
-	if (BMenuBar* bar = window->KeyMenuBar())
-		CopyMarks(bar, marks);
+	MenuCopy menu;
+	if (BMenuBar* bar = window->KeyMenuBar()) {
+		std::lock_guard<std::recursive_mutex> lock(KitPrivate::MenuTreeLock());
+		CopyMenu(bar, menu);
+	}
 	// A status bar that is part way filled shows a job at work.
 	std::string status;
 	bool hasStatus = false;
@@ -520,12 +523,12 @@ DesktopBackend::PresentWindow(BWindow* window, const DisplayList& drawn)
 	// is at work.
 	bool jobShown = (filledRight > 0.0f && filledRight < barRight - 1.5f)
 		|| status.compare(0, 5, "File ") == 0;
-	fToolkit.Post([this, window, presented = std::move(presented), marks, status, hasStatus, jobShown]() mutable {
+	fToolkit.Post([this, window, presented = std::move(presented), menu = std::move(menu), status, hasStatus, jobShown]() mutable {
 		auto shown = fWindows.find(window);
 		if (shown == fWindows.end())
 			return;
 		shown->second->Present(std::move(presented));
-		shown->second->SetMarks(marks);
+		shown->second->SetMenu(menu);
 		if (hasStatus) {
 			fJobShown = jobShown;
 			fLastStatus = status;

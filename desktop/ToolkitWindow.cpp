@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <mutex>
 
 #ifdef GDK_WINDOWING_X11
 #include <gdk/x11/gdkx.h>
@@ -12,6 +13,7 @@
 #include <Application.h>
 #include <KitPrivate.h>
 #include <Menu.h>
+#include <MenuBar.h>
 #include <MenuItem.h>
 #include <View.h>
 #include <Window.h>
@@ -41,8 +43,61 @@ std::string
 Accelerator(char shortcut)
 {
 	std::string accelerator = "<Control>";
-	accelerator += static_cast<char>(tolower(static_cast<unsigned char>(shortcut)));
+	if (isalnum(static_cast<unsigned char>(shortcut)))
+		accelerator += static_cast<char>(tolower(static_cast<unsigned char>(shortcut)));
+	else if (const char* name = gdk_keyval_name(gdk_unicode_to_keyval(static_cast<unsigned char>(shortcut))))
+		accelerator += name;  // "period" for '.'
 	return accelerator;
+}
+
+// Whether two copies hold the same items in the same places; the marks
+// may differ.
+bool
+SameItems(const MenuCopy& one, const MenuCopy& other)
+{
+	if (one.title != other.title || one.sections.size() != other.sections.size()
+		|| one.submenus.size() != other.submenus.size())
+		return false;
+	for (size_t i = 0; i < one.sections.size(); i++) {
+		if (one.sections[i].size() != other.sections[i].size())
+			return false;
+		for (size_t j = 0; j < one.sections[i].size(); j++) {
+			const MenuItemCopy& a = one.sections[i][j];
+			const MenuItemCopy& b = other.sections[i][j];
+			if (a.label != b.label || a.item != b.item || a.shortcut != b.shortcut || a.submenu != b.submenu)
+				return false;
+		}
+	}
+	for (size_t i = 0; i < one.submenus.size(); i++) {
+		if (!SameItems(one.submenus[i], other.submenus[i]))
+			return false;
+	}
+	return true;
+}
+
+// The marks in the order the menu bar's items are made.
+void
+MarksOf(const MenuCopy& menu, std::vector<bool>& marks)
+{
+	for (const std::vector<MenuItemCopy>& section : menu.sections) {
+		for (const MenuItemCopy& entry : section) {
+			if (entry.submenu >= 0)
+				MarksOf(menu.submenus[static_cast<size_t>(entry.submenu)], marks);
+			else
+				marks.push_back(entry.marked);
+		}
+	}
+}
+
+bool
+HoldsItem(const BMenu* menu, const BMenuItem* wanted)
+{
+	for (int32 i = 0; menu != NULL && i < menu->CountItems(); i++) {
+		BMenuItem* item = menu->ItemAt(i);
+		if (item == wanted || HoldsItem(item->Submenu(), wanted))
+			return true;
+	}
+	return false;
 }
 
 // Where a view's left top corner is in its window.
@@ -84,20 +139,6 @@ CopyMenu(const BMenu* menu, MenuCopy& copy)
 		copy.sections.pop_back();
 }
 
-void
-CopyMarks(const BMenu* menu, std::vector<bool>& marks)
-{
-	for (int32 i = 0; i < menu->CountItems(); i++) {
-		BMenuItem* item = menu->ItemAt(i);
-		if (item->IsSeparator())
-			continue;
-		if (BMenu* submenu = item->Submenu())
-			CopyMarks(submenu, marks);
-		else
-			marks.push_back(item->IsMarked());
-	}
-}
-
 // The kit lays a line's strings out with its own estimate of their widths;
 // the real glyphs may be wider, so each string is held to the room up to the
 // next string on its line and to the right edge of its view.
@@ -132,6 +173,7 @@ Presented(const DisplayList& drawn)
 // One kit item: the action the menu and the shortcuts run, and the marked
 // one that shows a radio mark.
 struct ToolkitWindow::Action {
+	BWindow* window;
 	BMenuItem* item;
 	int index;
 	int section;
@@ -152,7 +194,7 @@ ToolkitWindow::ToolkitWindow(BWindow* window, const MenuCopy& menu, float menuHe
 	fWindow(GTK_WINDOW(gtk_window_new())),
 	fArea(gtk_drawing_area_new()),
 	fActions(g_simple_action_group_new()),
-	fShortcuts(GTK_SHORTCUT_CONTROLLER(gtk_shortcut_controller_new())),
+	fShortcuts(NULL),
 	fBar(NULL),
 	fBuildItem(0),
 	fBuildGroup(0),
@@ -204,20 +246,28 @@ ToolkitWindow::ToolkitWindow(BWindow* window, const MenuCopy& menu, float menuHe
 	g_signal_connect(drop, "drop", G_CALLBACK(&ToolkitWindow::_Dropped), this);
 	gtk_widget_add_controller(GTK_WIDGET(fWindow), GTK_EVENT_CONTROLLER(drop));
 
+	_AddShortcuts();
+
+	g_signal_connect(fWindow, "close-request", G_CALLBACK(&ToolkitWindow::_CloseRequested), this);
+	g_signal_connect(fWindow, "realize", G_CALLBACK(&ToolkitWindow::_Realized), this);
+}
+
+// The shortcuts of the items, wherever the focus is in the window.
+void
+ToolkitWindow::_AddShortcuts()
+{
+	fShortcuts = GTK_SHORTCUT_CONTROLLER(gtk_shortcut_controller_new());
 	gtk_shortcut_controller_set_scope(fShortcuts, GTK_SHORTCUT_SCOPE_GLOBAL);
 	gtk_widget_add_controller(GTK_WIDGET(fWindow), GTK_EVENT_CONTROLLER(fShortcuts));
-	for (Action* action : fItems) {
-		char shortcut = action->item->Shortcut();
+	for (size_t i = 0; i < fItems.size(); i++) {
+		char shortcut = fShortcutKeys[i];
 		if (shortcut == 0)
 			continue;
-		std::string name = "kit.i" + std::to_string(action->index);
+		std::string name = "kit.i" + std::to_string(fItems[i]->index);
 		gtk_shortcut_controller_add_shortcut(fShortcuts,
 			gtk_shortcut_new(gtk_shortcut_trigger_parse_string(Accelerator(shortcut).c_str()),
 				gtk_named_action_new(name.c_str())));
 	}
-
-	g_signal_connect(fWindow, "close-request", G_CALLBACK(&ToolkitWindow::_CloseRequested), this);
-	g_signal_connect(fWindow, "realize", G_CALLBACK(&ToolkitWindow::_Realized), this);
 }
 
 ToolkitWindow::~ToolkitWindow()
@@ -257,6 +307,7 @@ ToolkitWindow::_BuildMenu(const MenuCopy& menu)
 			size_t index = fBuildItem++;
 			if (index >= fItems.size()) {
 				Action* action = new Action;
+				action->window = fKitWindow;
 				action->item = entry.item;
 				action->index = static_cast<int>(index);
 				action->section = static_cast<int>(groupIndex);
@@ -271,6 +322,7 @@ ToolkitWindow::_BuildMenu(const MenuCopy& menu)
 				g_action_map_add_action(G_ACTION_MAP(fActions), G_ACTION(action->marked));
 				fItems.push_back(action);
 				fMarks.push_back(entry.marked);
+				fShortcutKeys.push_back(entry.shortcut);
 				group->items.push_back(static_cast<int>(index));
 				group->radio = group->radio || entry.marked;
 			}
@@ -324,11 +376,49 @@ ToolkitWindow::SetMarks(const std::vector<bool>& marks)
 }
 
 void
+ToolkitWindow::SetMenu(const MenuCopy& menu)
+{
+	if (fBar == NULL)
+		return;
+	if (SameItems(menu, fMenu)) {
+		std::vector<bool> marks;
+		MarksOf(menu, marks);
+		SetMarks(marks);
+		return;
+	}
+	// Items came or went: every action goes, and the bar is made anew.
+	for (Action* action : fItems) {
+		g_action_map_remove_action(G_ACTION_MAP(fActions), g_action_get_name(G_ACTION(action->plain)));
+		g_action_map_remove_action(G_ACTION_MAP(fActions), g_action_get_name(G_ACTION(action->marked)));
+		g_object_unref(action->plain);
+		g_object_unref(action->marked);
+		delete action;
+	}
+	for (Group* group : fGroups)
+		delete group;
+	fItems.clear();
+	fGroups.clear();
+	fMarks.clear();
+	fShortcutKeys.clear();
+	gtk_widget_remove_controller(GTK_WIDGET(fWindow), GTK_EVENT_CONTROLLER(fShortcuts));
+	fMenu = menu;
+	fBuildItem = fBuildGroup = 0;
+	GMenu* model = _BuildMenu(fMenu);
+	gtk_popover_menu_bar_set_menu_model(GTK_POPOVER_MENU_BAR(fBar), G_MENU_MODEL(model));
+	g_object_unref(model);
+	_AddShortcuts();
+}
+
+void
 ToolkitWindow::_Activated(GSimpleAction*, GVariant*, gpointer data)
 {
 	// The mark follows the kit, which marks the item once the window has
-	// handled its message.
-	static_cast<Action*>(data)->item->Invoke();
+	// handled its message. An item the window has taken out of its menu
+	// since the bar was made is not there to invoke.
+	Action* action = static_cast<Action*>(data);
+	std::lock_guard<std::recursive_mutex> lock(KitPrivate::MenuTreeLock());
+	if (HoldsItem(action->window->KeyMenuBar(), action->item))
+		action->item->Invoke();
 }
 
 gboolean

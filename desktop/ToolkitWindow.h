@@ -34,8 +34,6 @@ struct MenuCopy {
 };
 
 void CopyMenu(const BMenu* menu, MenuCopy& copy);
-// Whether each item is marked, in the order CopyMenu met them.
-void CopyMarks(const BMenu* menu, std::vector<bool>& marks);
 
 // A string drawn, with the width it may take before it would run into the
 // next string on its line or out of its view.
@@ -54,6 +52,9 @@ public:
 	void Show();
 	void Present(std::vector<PresentedItem>&& drawn);
 	void SetMarks(const std::vector<bool>& marks);
+	// The menu as the kit has it now: only the marks change when its items
+	// are the same, else the menu bar is made anew.
+	void SetMenu(const MenuCopy& menu);
 
 	GtkWindow* Window() const { return fWindow; }
 	BWindow* KitWindow() const { return fKitWindow; }
@@ -63,6 +64,7 @@ private:
 	struct Group;
 
 	GMenu* _BuildMenu(const MenuCopy& menu);
+	void _AddShortcuts();
 	static void _Draw(GtkDrawingArea* area, cairo_t* cairo, int width, int height, gpointer data);
 	static void _Activated(GSimpleAction* action, GVariant* parameter, gpointer data);
 	static gboolean _CloseRequested(GtkWindow* window, gpointer data);
@@ -86,6 +88,7 @@ private:
 	std::vector<Action*> fItems;
 	std::vector<Group*> fGroups;
 	std::vector<bool> fMarks;
+	std::vector<char> fShortcutKeys;
 	std::string fUiFamily;
 };
 

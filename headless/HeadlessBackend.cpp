@@ -345,6 +345,9 @@ HeadlessBackend::ChooseMenu(const std::string& what)
 		return refused;
 	if (bar == NULL)
 		return "no menu bar";
+	// The item found is the item invoked, though the window may change its
+	// menus meanwhile.
+	std::lock_guard<std::recursive_mutex> tree(KitPrivate::MenuTreeLock());
 	BMenuItem* item = NULL;
 	if (what.size() == 4) {
 		uint32 code = 0;
@@ -367,6 +370,7 @@ HeadlessBackend::PressKey(char key)
 	std::string refused = _UserMenuBar(&bar);
 	if (!refused.empty())
 		return refused;
+	std::lock_guard<std::recursive_mutex> tree(KitPrivate::MenuTreeLock());
 	BMenuItem* item = bar != NULL ? bar->FindShortcut(key) : NULL;
 	if (item == NULL)
 		return std::string("no menu item has the shortcut ") + key;

@@ -78,3 +78,10 @@ KitPrivate::DrawAsker(const BWindow* window)
 		return NULL;
 	return asker;
 }
+
+std::recursive_mutex&
+KitPrivate::MenuTreeLock()
+{
+	static std::recursive_mutex lock;
+	return lock;
+}

@@ -3,6 +3,7 @@
 // classes do not offer. Only backends include it.
 #pragma once
 
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -46,4 +47,9 @@ public:
 	// (NULL for the draws the kit makes of its own accord).
 	static status_t Redraw(BWindow* window, const void* asker);
 	static const void* DrawAsker(const BWindow* window);
+
+	// Held by the kit while a menu gains or loses items (the window's thread
+	// may change a menu while it runs): a backend holds it from finding an
+	// item to invoking it, and while it copies a menu tree.
+	static std::recursive_mutex& MenuTreeLock();
 };

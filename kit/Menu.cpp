@@ -1,11 +1,14 @@
 #include <Menu.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 
 #include <MenuBar.h>
 #include <MenuItem.h>
 #include <Window.h>
+
+#include "KitPrivate.h"
 
 BMenuItem::BMenuItem(const char* label, BMessage* message, char shortcut, uint32 modifiers)
 	:
@@ -74,10 +77,29 @@ BMenu::~BMenu()
 bool
 BMenu::AddItem(BMenuItem* item)
 {
-	if (item == NULL)
+	return AddItem(item, CountItems());
+}
+
+bool
+BMenu::AddItem(BMenuItem* item, int32 index)
+{
+	if (item == NULL || index < 0)
 		return false;
+	std::lock_guard<std::recursive_mutex> lock(KitPrivate::MenuTreeLock());
 	item->fMenu = this;
-	fItems.push_back(item);
+	fItems.insert(fItems.begin() + std::min<size_t>(static_cast<size_t>(index), fItems.size()), item);
+	return true;
+}
+
+bool
+BMenu::RemoveItem(int32 index)
+{
+	std::lock_guard<std::recursive_mutex> lock(KitPrivate::MenuTreeLock());
+	if (index < 0 || static_cast<size_t>(index) >= fItems.size())
+		return false;
+	BMenuItem* item = fItems[static_cast<size_t>(index)];
+	fItems.erase(fItems.begin() + index);
+	delete item;
 	return true;
 }
 

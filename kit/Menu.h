@@ -14,8 +14,12 @@ public:
 	virtual ~BMenu();
 
 	bool AddItem(BMenuItem* item);
+	// Inserts the item before the one at index (at the end past the last).
+	bool AddItem(BMenuItem* item, int32 index);
 	bool AddItem(BMenu* submenu);
 	bool AddSeparatorItem();
+	// Takes the item at index out of the menu and deletes it.
+	bool RemoveItem(int32 index);
 
 	int32 CountItems() const { return static_cast<int32>(fItems.size()); }
 	BMenuItem* ItemAt(int32 index) const;
