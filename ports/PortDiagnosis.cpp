@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "PortChoices.h"
 #include "PrinterPorts.h"
 
 namespace {
@@ -165,8 +166,8 @@ describe_printer_port(const char* path)
 	view.target = Shown(route.target);
 	long baud = route.baudVariable != NULL ? serial_port_baud(route.baudVariable) : 9600;
 	if (route.baudVariable != NULL && !route.plainFile) {
-		const char* asked = getenv(route.baudVariable);
-		view.target += ", " + (baud != 0 ? std::to_string(baud) : std::string(asked)) + " baud";
+		std::string asked = port_variable_value(route.baudVariable);
+		view.target += ", " + (baud != 0 ? std::to_string(baud) : asked) + " baud";
 	}
 	if (baud == 0) {
 		view.problem = "speed not supported";
@@ -216,7 +217,7 @@ describe_port_failure(const char* path, int error)
 		return NetworkFailure(route.target, error);
 	std::string file = Shown(route.target);
 	if (error == EINVAL && route.baudVariable != NULL && serial_port_baud(route.baudVariable) == 0) {
-		return { std::string(route.baudVariable) + "=" + getenv(route.baudVariable)
+		return { std::string(route.baudVariable) + "=" + port_variable_value(route.baudVariable)
 				+ " is not a speed a serial port takes",
 			"set it to " + serial_port_speeds() + ", the number alone" };
 	}

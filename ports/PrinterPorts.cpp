@@ -14,6 +14,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include "PortChoices.h"
 #include "PortStream.h"
 
 namespace {
@@ -30,6 +31,7 @@ const PortDevice kPortDevices[] = {
 	{ "/dev/parallel/parallel2", "QUILLON_PARALLEL2", NULL, { "/dev/lp1", "/dev/usb/lp1" } },
 	{ "/dev/serial/serial1", "QUILLON_SERIAL1", "QUILLON_SERIAL1_BAUD", { "/dev/ttyS0", NULL } },
 	{ "/dev/serial/serial2", "QUILLON_SERIAL2", "QUILLON_SERIAL2_BAUD", { "/dev/ttyS1", NULL } },
+	{ "PrintFile", "QUILLON_PRINTFILE", NULL, { "PrintFile", NULL } },
 };
 
 const PortDevice*
@@ -45,8 +47,8 @@ FindPortDevice(const char* path)
 std::string
 DeviceTarget(const PortDevice& device)
 {
-	const char* chosen = getenv(device.variable);
-	if (chosen != NULL && chosen[0] != '\0')
+	std::string chosen = port_variable_value(device.variable);
+	if (!chosen.empty())
 		return chosen;
 	for (const char* candidate : device.defaults) {
 		if (candidate != NULL && access(candidate, F_OK) == 0)
@@ -243,6 +245,23 @@ IsInput(const struct stat& output, const std::vector<PortFileId>& inputs, size_t
 
 }  // namespace
 
+const char*
+port_variable(const char* path)
+{
+	const PortDevice* device = path != NULL ? FindPortDevice(path) : NULL;
+	return device != NULL ? device->variable : NULL;
+}
+
+bool
+is_port_variable(const std::string& name)
+{
+	for (const PortDevice& device : kPortDevices) {
+		if (name == device.variable || (device.baudVariable != NULL && name == device.baudVariable))
+			return true;
+	}
+	return false;
+}
+
 std::string
 printer_port_target(const char* path)
 {
@@ -277,8 +296,9 @@ printer_port_route(const char* path)
 long
 serial_port_baud(const char* baudVariable)
 {
-	const char* text = baudVariable != NULL ? getenv(baudVariable) : NULL;
-	if (text == NULL || text[0] == '\0')
+	std::string value = baudVariable != NULL ? port_variable_value(baudVariable) : "";
+	const char* text = value.c_str();
+	if (text[0] == '\0')
 		return 9600;
 	// strtol would pass over leading space; a value with space on either
 	// side is refused alike.

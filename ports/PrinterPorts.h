@@ -1,10 +1,12 @@
 // Opens the output a print job writes to. The port paths of the Printers menu
 // name the original system's device files; here they reach the Linux devices,
-// or what the environment points them at:
+// or what the port variables point them at (PortChoices.h says where those
+// are set):
 //   /dev/parallel/parallel1  QUILLON_PARALLEL1, else /dev/lp0 or /dev/usb/lp0
 //   /dev/parallel/parallel2  QUILLON_PARALLEL2, else /dev/lp1 or /dev/usb/lp1
 //   /dev/serial/serial1      QUILLON_SERIAL1, else /dev/ttyS0
 //   /dev/serial/serial2      QUILLON_SERIAL2, else /dev/ttyS1
+//   PrintFile                QUILLON_PRINTFILE, else PrintFile
 // Each variable holds a path or tcp://HOST:PORT (a network printer's raw port,
 // usually 9100). A serial port is set to raw 8-bit mode at the speed of
 // QUILLON_SERIAL1_BAUD or QUILLON_SERIAL2_BAUD (9600 when unset). Any other
@@ -37,6 +39,13 @@ struct PortFileId {
 // As above, but an output that is one of the inputs is refused before it is
 // cut: NULL with errno EBUSY, and *input (when given) says which one.
 FILE* open_printer_port(const char* path, const std::vector<PortFileId>& inputs, size_t* input);
+
+// The variable that points the port path elsewhere ("QUILLON_PARALLEL1" for
+// "/dev/parallel/parallel1", "QUILLON_PRINTFILE" for "PrintFile"), NULL for
+// a path that has none.
+const char* port_variable(const char* path);
+// Whether the name is one of the port variables or their speed variables.
+bool is_port_variable(const std::string& name);
 
 // Where a port path leads, after the environment is consulted: a device or
 // file path, or a tcp:// address.
