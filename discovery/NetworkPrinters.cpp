@@ -90,7 +90,10 @@ ClientChanged(AvahiClient*, AvahiClientState state, void* data)
 void
 NetworkPrinterCollector::Add(const ResolvedService& service)
 {
-	std::string key = service.name + '\n' + service.domain;
+	// A service is known by its name in its domain; one without a name only
+	// by where it is.
+	std::string key = !service.name.empty() ? service.name + '\n' + service.domain
+		: '\n' + service.address + ':' + std::to_string(service.port);
 	auto known = fServices.find(key);
 	if (known == fServices.end())
 		fServices.emplace(key, service);

@@ -33,7 +33,7 @@ public:
 	std::vector<FoundPrinter> Printers() const;
 
 private:
-	std::map<std::string, ResolvedService> fServices;  // by name and domain
+	std::map<std::string, ResolvedService> fServices;
 };
 
 // What the Avahi daemon finds until it has told all it knows, until
