@@ -1,89 +1,41 @@
 #include "NetworkPrinters.h"
 
 #include <algorithm>
-#include <net/if.h>
+#include <climits>
+#include <dlfcn.h>
+#include <unistd.h>
 
-#include <avahi-client/client.h>
-#include <avahi-client/lookup.h>
-#include <avahi-common/address.h>
-#include <avahi-common/simple-watch.h>
+#include "AvahiBrowse.h"
 
 namespace {
 
-const char kServiceType[] = "_pdl-datastream._tcp";
-const int kPollStep = 50;  // milliseconds
-
-bool
-IsLinkLocal(const std::string& address)
+// The module lies beside the program in the build tree and in lib/quillon
+// beside the bin directory once installed, as the CUPS one does. Loaded
+// once, by the first search, and kept.
+avahi_raw_printer_browser
+LoadAvahiModule()
 {
-	std::string start = address.substr(0, 4);
-	std::transform(start.begin(), start.end(), start.begin(),
-		[](unsigned char c) { return static_cast<char>(tolower(c)); });
-	return start == "fe80";
+	char program[PATH_MAX];
+	ssize_t length = readlink("/proc/self/exe", program, sizeof(program) - 1);
+	if (length <= 0)
+		return nullptr;
+	std::string directory(program, static_cast<size_t>(length));
+	directory.erase(directory.rfind('/') + 1);
+	for (const char* place : {"../lib/quillon/", ""}) {
+		std::string path = directory + place + "quillon-avahi.so";
+		if (access(path.c_str(), F_OK) != 0)
+			continue;
+		if (void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL))
+			return reinterpret_cast<avahi_raw_printer_browser>(
+				dlsym(module, "quillon_browse_raw_printers"));
+	}
+	return nullptr;
 }
 
-// One browse: the collector the resolves feed, and how far it has come.
-struct Browse {
+struct Search {
+	const std::atomic<bool>& cancel;
 	NetworkPrinterCollector collector;
-	AvahiClient* client = nullptr;
-	int resolving = 0;
-	bool allForNow = false;
-	bool failed = false;
 };
-
-void
-ServiceResolved(AvahiServiceResolver* resolver, AvahiIfIndex interface, AvahiProtocol,
-	AvahiResolverEvent event, const char* name, const char*, const char* domain,
-	const char* hostName, const AvahiAddress* address, uint16_t port, AvahiStringList*,
-	AvahiLookupResultFlags, void* data)
-{
-	Browse* browse = static_cast<Browse*>(data);
-	if (event == AVAHI_RESOLVER_FOUND && address != nullptr) {
-		char text[AVAHI_ADDRESS_STR_MAX];
-		avahi_address_snprint(text, sizeof(text), address);
-		ResolvedService service = { name != nullptr ? name : "", domain != nullptr ? domain : "",
-			hostName != nullptr ? hostName : "", text, address->proto == AVAHI_PROTO_INET6, "",
-			port };
-		char interfaceName[IF_NAMESIZE];
-		if (service.ipv6 && IsLinkLocal(service.address) && interface >= 0
-			&& if_indextoname(static_cast<unsigned>(interface), interfaceName) != nullptr)
-			service.interface = interfaceName;
-		browse->collector.Add(service);
-	}
-	avahi_service_resolver_free(resolver);
-	browse->resolving--;
-}
-
-void
-ServiceBrowsed(AvahiServiceBrowser*, AvahiIfIndex interface, AvahiProtocol protocol,
-	AvahiBrowserEvent event, const char* name, const char* type, const char* domain,
-	AvahiLookupResultFlags, void* data)
-{
-	Browse* browse = static_cast<Browse*>(data);
-	switch (event) {
-		case AVAHI_BROWSER_NEW:
-			if (avahi_service_resolver_new(browse->client, interface, protocol, name, type, domain,
-					AVAHI_PROTO_UNSPEC, static_cast<AvahiLookupFlags>(0), ServiceResolved, browse)
-				!= nullptr)
-				browse->resolving++;
-			break;
-		case AVAHI_BROWSER_ALL_FOR_NOW:
-			browse->allForNow = true;
-			break;
-		case AVAHI_BROWSER_FAILURE:
-			browse->failed = true;
-			break;
-		default:
-			break;
-	}
-}
-
-void
-ClientChanged(AvahiClient*, AvahiClientState state, void* data)
-{
-	if (state == AVAHI_CLIENT_FAILURE)
-		static_cast<Browse*>(data)->failed = true;
-}
 
 }  // namespace
 
@@ -125,31 +77,19 @@ NetworkPrinterCollector::Printers() const
 }
 
 std::vector<FoundPrinter>
-browse_network_printers(const std::atomic<bool>& cancel,
-	std::chrono::steady_clock::time_point deadline)
+browse_network_printers(const std::atomic<bool>& cancel, int timeoutMs)
 {
-	AvahiSimplePoll* poll = avahi_simple_poll_new();
-	if (poll == nullptr)
+	static const avahi_raw_printer_browser sBrowse = LoadAvahiModule();
+	Search search = { cancel, {} };
+	if (sBrowse == nullptr)
 		return {};
-	Browse browse;
-	int error = 0;
-	// Without AVAHI_CLIENT_NO_FAIL a missing daemon fails at once rather than
-	// being waited for.
-	browse.client = avahi_client_new(avahi_simple_poll_get(poll), static_cast<AvahiClientFlags>(0),
-		ClientChanged, &browse, &error);
-	if (browse.client != nullptr
-		&& avahi_service_browser_new(browse.client, AVAHI_IF_UNSPEC, AVAHI_PROTO_UNSPEC,
-			   kServiceType, nullptr, static_cast<AvahiLookupFlags>(0), ServiceBrowsed, &browse)
-			!= nullptr) {
-		while (!cancel && !browse.failed && std::chrono::steady_clock::now() < deadline
-			&& !(browse.allForNow && browse.resolving == 0)) {
-			if (avahi_simple_poll_iterate(poll, kPollStep) != 0)
-				break;
-		}
-	}
-	// Freeing the client frees its browser and the resolvers still asking.
-	if (browse.client != nullptr)
-		avahi_client_free(browse.client);
-	avahi_simple_poll_free(poll);
-	return browse.collector.Printers();
+	sBrowse(
+		timeoutMs, [](void* context) { return static_cast<Search*>(context)->cancel ? 0 : 1; },
+		[](void* context, const AvahiResolvedAnswer* answer) {
+			static_cast<Search*>(context)->collector.Add({ answer->name, answer->domain,
+				answer->hostName, answer->address, answer->ipv6 != 0, answer->interface,
+				answer->port });
+		},
+		&search);
+	return search.collector.Printers();
 }

@@ -1,9 +1,9 @@
 // Network printers that announce a raw port by DNS-SD
-// (_pdl-datastream._tcp), browsed through the Avahi daemon.
+// (_pdl-datastream._tcp), browsed through the Avahi daemon by the module
+// quillon-avahi.so, loaded by the first search.
 #pragma once
 
 #include <atomic>
-#include <chrono>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -36,8 +36,7 @@ private:
 	std::map<std::string, ResolvedService> fServices;
 };
 
-// What the Avahi daemon finds until it has told all it knows, until
-// deadline, or soon after cancel becomes true (each 50 ms); nothing when the
-// daemon is not there.
-std::vector<FoundPrinter> browse_network_printers(const std::atomic<bool>& cancel,
-	std::chrono::steady_clock::time_point deadline);
+// What the Avahi daemon finds until it has told all it knows, for at most
+// timeoutMs, or until soon after cancel becomes true (each 50 ms); nothing
+// when the module or the daemon is not there.
+std::vector<FoundPrinter> browse_network_printers(const std::atomic<bool>& cancel, int timeoutMs);

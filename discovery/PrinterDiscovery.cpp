@@ -22,13 +22,19 @@ const auto kLookupTime = std::chrono::milliseconds(1700);
 const auto kGiveUpTime = std::chrono::milliseconds(250);
 const auto kStopCheck = std::chrono::milliseconds(50);
 
+// What is left of the time until deadline, at least a millisecond.
+int
+MillisecondsUntil(Clock::time_point deadline)
+{
+	auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+	return std::max(static_cast<int>(left.count()), 1);
+}
+
 std::vector<FoundPrinter>
 CupsQueues(const std::atomic<bool>& cancel, Clock::time_point deadline)
 {
-	int timeout = static_cast<int>(
-		std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count());
 	std::vector<FoundPrinter> queues;
-	for (const std::string& queue : cups_queue_names(std::max(timeout, 1), cancel))
+	for (const std::string& queue : cups_queue_names(MillisecondsUntil(deadline), cancel))
 		queues.push_back({ queue, "cups://" + queue, "CUPS: " + queue });
 	std::sort(queues.begin(), queues.end(), [](const FoundPrinter& a, const FoundPrinter& b) {
 		return found_printer_before(a.label, b.label);
@@ -54,7 +60,7 @@ void
 StartLookups(const std::shared_ptr<Lookups>& lookups, Clock::time_point deadline)
 {
 	std::thread([lookups, deadline] {
-		std::vector<FoundPrinter> found = browse_network_printers(lookups->cancel, deadline);
+		std::vector<FoundPrinter> found = browse_network_printers(lookups->cancel, MillisecondsUntil(deadline));
 		std::lock_guard<std::mutex> hold(lookups->lock);
 		lookups->network = std::move(found);
 		lookups->networkDone = true;
