@@ -5,7 +5,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 PACKAGES = cmake make g++ ccache googletest libgtest-dev libbenchmark-dev libgtk-4-dev libx11-dev weston \
 	xvfb xdotool x11-apps librsvg2-bin libpng-dev dpkg-dev file desktop-file-utils appstream lintian \
-	clang libclang-rt-14-dev cups cups-ppdc cups-filters libcups2-dev libcairo2-dev poppler-utils
+	clang libclang-rt-14-dev cups cups-ppdc cups-filters libcups2-dev libavahi-client-dev libcairo2-dev poppler-utils
 # Seconds each fuzz target runs in `make fuzz`.
 FUZZ_SECONDS ?= 60
 SUDO = $(shell [ "$$(id -u)" = 0 ] || echo sudo)
