@@ -20,7 +20,9 @@ enum Naming {
 };
 
 // The device families, by the start of their names: a family's device is
-// that start followed by the unit's number only.
+// that start followed by the unit's number only. Only USB printers are
+// opened, to be asked: the parallel port driver has no device-ID request,
+// and opening a serial port may raise its modem lines.
 const struct DeviceFamily {
 	const char* folder;  // under the /dev root
 	const char* prefix;

@@ -47,11 +47,13 @@ protected:
 		char folder[] = "/tmp/discovery-test-XXXXXX";
 		ASSERT_NE(mkdtemp(folder), nullptr);
 		fRoot = folder;
-		for (const char* device : { "usb/lp0", "usb/lp1", "usb/lp2", "usb/lp10", "usb/lp", "usb/lpt1",
+		for (const char* device : { "usb/lp0", "usb/lp1", "usb/lp3", "usb/lp10", "usb/lp", "usb/lpt1",
 				 "lp0", "lpx", "ttyUSB0", "ttyACM0", "ttyS0", "ttyS1", "ttyS2", "ttyS", "tty0" }) {
 			fs::create_directories((fRoot / "dev" / device).parent_path());
 			std::ofstream(fRoot / "dev" / device);
 		}
+		// A device that cannot be opened, as one without permission.
+		fs::create_symlink(fRoot / "nowhere", fRoot / "dev/usb/lp2");
 		fs::path adapter = fRoot / "sys/devices/usb1/1-1";
 		fs::create_directories(adapter / "1-1:1.0/ttyUSB0");
 		std::ofstream(adapter / "product") << "USB-Serial Controller\n";
@@ -72,14 +74,15 @@ TEST_F(LocalDeviceScan, EveryDeviceByItsNameOrKind)
 	std::string dev = (fRoot / "dev").string();
 	std::map<std::string, std::string> ids = {
 		{ dev + "/usb/lp0", "MFG:EPSON;CMD:ESCPL2;MDL:LX-350;CLS:PRINTER;" },
-		{ dev + "/usb/lp1", "" },
+		{ dev + "/usb/lp1", "CMD:ESCPL2;CLS:PRINTER;" },
 		{ dev + "/usb/lp10", "MANUFACTURER:OKI DATA CORP;MODEL:ML320;" },
 	};
 	std::vector<std::string> asked;
 	LocalDeviceTree tree;
 	tree.devRoot = dev;
 	tree.sysRoot = (fRoot / "sys").string();
-	// lp2 goes to the real request: a plain file answers it with nothing.
+	// lp2 and lp3 go to the real request: the one cannot be opened, the
+	// other is a plain file, which has no device ID to give.
 	tree.readDeviceId = [&](const std::string& device) {
 		asked.push_back(device);
 		auto known = ids.find(device);
@@ -95,6 +98,7 @@ TEST_F(LocalDeviceScan, EveryDeviceByItsNameOrKind)
 		"EPSON LX-350 | /usb/lp0",
 		"USB printer | /usb/lp1",
 		"USB printer | /usb/lp2",
+		"USB printer | /usb/lp3",
 		"OKI DATA CORP ML320 | /usb/lp10",
 		"Parallel port | /lp0",
 		"USB-Serial Controller | /ttyUSB0",
@@ -104,7 +108,7 @@ TEST_F(LocalDeviceScan, EveryDeviceByItsNameOrKind)
 	// Only USB printers are asked; a parallel port or a serial one is never
 	// opened.
 	EXPECT_EQ(asked, (std::vector<std::string>{
-		dev + "/usb/lp0", dev + "/usb/lp1", dev + "/usb/lp2", dev + "/usb/lp10" }));
+		dev + "/usb/lp0", dev + "/usb/lp1", dev + "/usb/lp2", dev + "/usb/lp3", dev + "/usb/lp10" }));
 }
 
 TEST_F(LocalDeviceScan, NoDevicesNoSysfs)
