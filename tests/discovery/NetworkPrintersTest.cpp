@@ -37,9 +37,4 @@ TEST(NetworkPrinterCollector, OnePrinterPerService)
 	}));
 }
 
-TEST(NetworkPrinterCollector, NothingAnswered)
-{
-	EXPECT_TRUE(NetworkPrinterCollector().Printers().empty());
-}
-
 }  // namespace
