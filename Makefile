@@ -5,7 +5,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 PACKAGES = cmake make g++ ccache googletest libgtest-dev libbenchmark-dev libgtk-4-dev libx11-dev weston \
 	xvfb xdotool x11-apps librsvg2-bin libpng-dev dpkg-dev file desktop-file-utils appstream lintian \
-	clang libclang-rt-14-dev cups cups-ppdc cups-filters libcups2-dev libcairo2-dev poppler-utils
+	clang libclang-rt-14-dev cups cups-ppdc cups-filters libcups2-dev libavahi-client-dev libcairo2-dev poppler-utils
 # Tests that run no thread of their own, or whose threads the other tests
 # already drive: the thread sanitizer's build passes them over.
 TSAN_SKIPPED = ^(app_menu_items_test|preview_test|package_test|cups_driver_test)$$

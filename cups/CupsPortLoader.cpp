@@ -13,35 +13,51 @@ const char kScheme[] = "cups://";
 
 typedef FILE* (*queue_opener)(const char* queue, const char* title, char* reason,
 	size_t reasonSize, char* hint, size_t hintSize);
+typedef int (*queue_lister)(int timeoutMs, int (*keepGoing)(void*),
+	void (*add)(void*, const char*), void* context);
+
+struct CupsModule {
+	void* handle;
+	std::string error;
+};
 
 // The module lies next to the program in the build tree and in lib/quillon
 // beside the bin directory once installed, as the desktop's does.
-queue_opener
-LoadCupsModule(std::string* error)
+CupsModule
+LoadCupsModule()
 {
-	static queue_opener sOpener = nullptr;
-	if (sOpener != nullptr)
-		return sOpener;
 	char program[PATH_MAX];
 	ssize_t length = readlink("/proc/self/exe", program, sizeof(program) - 1);
 	if (length <= 0)
-		return nullptr;
+		return { nullptr, "the program's own path is not known" };
 	std::string directory(program, static_cast<size_t>(length));
 	directory.erase(directory.rfind('/') + 1);
+	std::string error;
 	for (const char* place : {"../lib/quillon/", "", "../cups/"}) {
 		std::string path = directory + place + "quillon-cups.so";
 		if (access(path.c_str(), F_OK) != 0)
 			continue;
-		if (void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) {
-			sOpener = reinterpret_cast<queue_opener>(dlsym(module, "quillon_open_cups_queue"));
-			if (sOpener != nullptr)
-				return sOpener;
-		}
-		*error = dlerror();
+		if (void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL))
+			return { module, "" };
+		error = dlerror();
 	}
-	if (error->empty())
-		*error = "quillon-cups.so not found";
-	return nullptr;
+	return { nullptr, error.empty() ? "quillon-cups.so not found" : error };
+}
+
+// A job's thread and a printer search may both ask first: the module is
+// loaded once, by whichever comes first, and kept.
+void*
+CupsFunction(const char* name, std::string* error)
+{
+	static const CupsModule sModule = LoadCupsModule();
+	if (sModule.handle == nullptr) {
+		*error = sModule.error;
+		return nullptr;
+	}
+	void* function = dlsym(sModule.handle, name);
+	if (function == nullptr)
+		*error = std::string("quillon-cups.so has no ") + name;
+	return function;
 }
 
 }  // namespace
@@ -57,7 +73,8 @@ open_cups_queue_port(const char* path, const std::string& title, PortFailure* fa
 {
 	std::string queue = printer_port_target(path).substr(strlen(kScheme));
 	std::string error;
-	queue_opener opener = LoadCupsModule(&error);
+	queue_opener opener =
+		reinterpret_cast<queue_opener>(CupsFunction("quillon_open_cups_queue", &error));
 	if (opener == nullptr) {
 		*failure = { "cannot load CUPS support: " + error, "reinstall Quillon" };
 		return nullptr;
@@ -68,4 +85,24 @@ open_cups_queue_port(const char* path, const std::string& title, PortFailure* fa
 	if (port == nullptr)
 		*failure = { reason, hint };
 	return port;
+}
+
+std::vector<std::string>
+cups_queue_names(int timeoutMs, const std::atomic<bool>& cancel)
+{
+	std::string error;
+	queue_lister lister =
+		reinterpret_cast<queue_lister>(CupsFunction("quillon_cups_queue_names", &error));
+	std::vector<std::string> names;
+	if (lister == nullptr)
+		return names;
+	struct Listing {
+		const std::atomic<bool>& cancel;
+		std::vector<std::string>& names;
+	} listing{ cancel, names };
+	lister(
+		timeoutMs, [](void* context) { return static_cast<Listing*>(context)->cancel ? 0 : 1; },
+		[](void* context, const char* name) { static_cast<Listing*>(context)->names.push_back(name); },
+		&listing);
+	return names;
 }

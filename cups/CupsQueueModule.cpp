@@ -1,7 +1,9 @@
 // The module that talks to CUPS for a cups://QUEUE port: the job is created
 // when the port opens, its bytes are sent as they are written, and the close
-// finishes it and asks how it went.
+// finishes it and asks how it went. It also lists the queues there are, for
+// the printer search.
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -148,4 +150,53 @@ quillon_open_cups_queue(const char* queue, const char* title, char* reason, size
 		return nullptr;
 	}
 	return port;
+}
+
+namespace {
+
+struct QueueListing {
+	int (*keepGoing)(void*);
+	void* context;
+	std::chrono::steady_clock::time_point deadline;
+};
+
+// Called each tenth of a second the scheduler keeps quiet: wait on while
+// there is time left and the search is still wanted.
+int
+KeepWaiting(http_t*, void* data)
+{
+	QueueListing* listing = static_cast<QueueListing*>(data);
+	return std::chrono::steady_clock::now() < listing->deadline
+		&& listing->keepGoing(listing->context) != 0;
+}
+
+}  // namespace
+
+// Hands the name of each queue of the default scheduler to add; 0 when the
+// scheduler answered, -1 when it could not be reached in time.
+extern "C" __attribute__((visibility("default"))) int
+quillon_cups_queue_names(int timeoutMs, int (*keepGoing)(void*), void (*add)(void*, const char*),
+	void* context)
+{
+	QueueListing listing = { keepGoing, context,
+		std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs) };
+	std::string server = cupsServer();
+	http_t* http = httpConnect2(server.c_str(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,
+		timeoutMs, nullptr);
+	if (http == nullptr)
+		return -1;
+	httpSetTimeout(http, 0.1, KeepWaiting, &listing);
+	ipp_t* request = ippNewRequest(IPP_OP_CUPS_GET_PRINTERS);
+	ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr,
+		"printer-name");
+	ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
+		cupsUser());
+	ipp_t* response = cupsDoRequest(http, request, "/");
+	for (ipp_attribute_t* name = ippFindAttribute(response, "printer-name", IPP_TAG_NAME);
+		name != nullptr; name = ippFindNextAttribute(response, "printer-name", IPP_TAG_NAME))
+		add(context, ippGetString(name, 0, nullptr));
+	int result = response != nullptr ? 0 : -1;
+	ippDelete(response);
+	httpClose(http);
+	return result;
 }

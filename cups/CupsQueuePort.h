@@ -4,8 +4,10 @@
 // only for such a port, from the module quillon-cups.so.
 #pragma once
 
+#include <atomic>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include <PortDiagnosis.h>
 
@@ -17,3 +19,8 @@ bool is_cups_queue_port(const char* path);
 // the port). NULL when the queue cannot take the job; failure then says why
 // and what may mend it.
 FILE* open_cups_queue_port(const char* path, const std::string& title, PortFailure* failure);
+
+// The names of the queues of libcups's default scheduler, as the scheduler
+// lists them; none when the module or the scheduler is missing. Gives up
+// after timeoutMs, or soon after cancel becomes true. Any thread may ask.
+std::vector<std::string> cups_queue_names(int timeoutMs, const std::atomic<bool>& cancel);

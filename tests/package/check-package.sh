@@ -29,6 +29,7 @@ echo "$(basename "$deb"): $(stat -c %s "$deb") bytes"
 dpkg-deb -c "$deb" | awk '{ print $6 }' | sed 's|^\./|/|' >"$scratch/files"
 missing=0
 for file in /usr/bin/quillon /usr/lib/quillon/quillon-desktop.so /usr/lib/quillon/quillon-cups.so \
+	/usr/lib/quillon/quillon-avahi.so \
 	/usr/lib/quillon/quillon-render \
 	"/usr/share/applications/$id.desktop" \
 	"/usr/share/metainfo/$id.metainfo.xml" \
