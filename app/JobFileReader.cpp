@@ -50,8 +50,8 @@ JobFileReader::ReadPiece()
 {
 	if (!fMoreToRead)
 		return 0;
-	// Once Quit took the output there is nothing left to read for.
-	if (PrinterPortClosedByQuit()) {
+	// Once Quit or Cancel took the output there is nothing left to read for.
+	if (PrinterPortAbandoned()) {
 		fMoreToRead = false;
 		return 0;
 	}

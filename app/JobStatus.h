@@ -62,8 +62,9 @@ public:
 
 	// Runs on the job's thread.
 	void BeginFile(int32 index, const std::string& name, int64_t size);
-	// Pages begun since the job began.
+	// Pages begun since the job began; up to a reading of the page counter.
 	int32 Pages() const;
+	int32 PagesUpTo(int32 counter) const { return counter - fPagesBefore; }
 	// Ends the thread; the caller shows the end.
 	void Stop();
 

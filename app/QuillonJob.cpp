@@ -7,6 +7,7 @@
 
 #include <sys/stat.h>
 
+#include <Activity.h>
 #include <AppDefs.h>
 #include <Application.h>
 #include <Message.h>
@@ -163,10 +164,13 @@ QuillonJob::Run()
 		// The bar goes on through the close: a network printer's job ends
 		// only once the printer has all of it.
 		JobTicker ticker(fWindow, static_cast<int32>(fFiles.size()), &fReader);
+		// From here to the close the user may cancel it.
+		activity_stoppable_begin();
 		_PrintFiles(ticker);
+		activity_stoppable_end();
 		ClosePrinterPort();
 		ticker.Stop();
-		fPages = ticker.Pages();
+		fPages = PrinterPortAbandoned() ? ticker.PagesUpTo(PagesWhenPortAbandoned()) : ticker.Pages();
 	}
 	_Report();
 }
@@ -236,8 +240,9 @@ QuillonJob::_PrintFiles(JobTicker& ticker)
 		std::string failed = fReader.EndFile(NameOf(ref));
 		if (!failed.empty())
 			fUnread.emplace_back(failed, fReader.FileReadError());
-		// Quit closed the output: the application is on its way out.
-		if (PrinterPortClosedByQuit())
+		// Quit closed the output (the application is on its way out), or
+		// the user cancelled the job.
+		if (PrinterPortAbandoned())
 			break;
 	}
 }
@@ -254,6 +259,12 @@ QuillonJob::_Report()
 	const char* path = fPath.c_str();
 	std::string target = describe_printer_port(path).target;
 	std::string summary = printed_summary(fPrinted, fPages, target);
+	// Cancelled: what was printed until then is all the user is told.
+	if (PrinterPortAbandoned()) {
+		fprintf(stderr, "quillon: printing cancelled; %s\n", summary.c_str());
+		ShowJobEnd(fWindow, "Cancelled", summary);
+		return;
+	}
 	std::string whyUnopened = fStoppedAtOpen ? UnopenedWords(fReader.OpenError()) : "";
 	if (fStoppedAtOpen)
 		fprintf(stderr, "quillon: could not open %s: %s\n", fUnopened.c_str(), whyUnopened.c_str());

@@ -1,5 +1,6 @@
 #include "QuillonWindow.h"
 
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 
@@ -15,9 +16,11 @@
 #include "MenuTable.h"
 #include "PrinterProfiles.h"
 #include "QuillonView.h"
+#include "PortChoices.h"
 #include "QuitRequest.h"
 #include "SettingCommands.h"
 #include "SettingsStore.h"
+#include "SetupMenu.h"
 
 // Marks the chosen item as the current choice of its group, and no other:
 // the items between the separators around it, or every printer model of the
@@ -99,7 +102,10 @@ QuillonWindow::QuillonWindow(BRect frame)
 		}
 		fMenuBar->AddItem(menu);
 	}
+	fSetup.reset(new SetupMenu(this));
+	fMenuBar->AddItem(fSetup->Menu());
 	MarkStartChoices(fMenuBar);
+	_SetUp();
 
 	// The first of three Shows at start (the application gives the other
 	// two); the later ones change nothing on screen but each is a Show the
@@ -109,6 +115,27 @@ QuillonWindow::QuillonWindow(BRect frame)
 
 QuillonWindow::~QuillonWindow()
 {
+}
+
+// Where the ports lead comes from the ports file unless the environment says;
+// the settings the user asked to keep are replayed on the start-up ones, as
+// if chosen again, but a not-supported alert is not shown again. What cannot
+// be used is said on standard error, and the status bar says the first.
+void
+QuillonWindow::_SetUp()
+{
+	std::vector<std::string> problems = load_port_choices();
+	for (uint32 command : fSetup->Remembered().Load(&problems)) {
+		if (RunSettingCommand(command) != kNotASettingCommand)
+			MarkChoice(fMenuBar, command);
+	}
+	for (const std::string& problem : problems)
+		fprintf(stderr, "quillon: %s\n", problem.c_str());
+	if (!problems.empty()) {
+		fSetup->SetNote(problems.size() == 1 ? problems.front()
+				: problems.front() + " (and " + std::to_string(problems.size() - 1) + " more)");
+	}
+	fSetup->ListFound();
 }
 
 // Runs on the window's thread.
@@ -129,7 +156,9 @@ QuillonWindow::MessageReceived(BMessage* message)
 			_ShowIdleStatus();
 			break;
 		default:
-			if (IsAlertOnlyCommand(message->what))
+			if (fSetup->MessageReceived(message))
+				_ShowIdleStatus();
+			else if (IsAlertOnlyCommand(message->what))
 				ShowNotSupportedAlert();
 			else if (!_RunSettingCommand(message->what))
 				BWindow::MessageReceived(message);
@@ -164,14 +193,19 @@ QuillonWindow::_RunSettingCommand(uint32 command)
 	if (outcome == kNotASettingCommand)
 		return false;
 	MarkChoice(fMenuBar, command);
+	std::string unkept;
+	if (!fSetup->Remembered().Chosen(command, &unkept))
+		fSetup->SetNote(unkept);
 	if (outcome == kSettingChangedNotSupported)
 		ShowNotSupportedAlert();
 	// Shown again after every setting command, though it is already up: a
 	// Show each backend reports, kept on purpose.
 	Show();
 	// A port or a printer chosen: where printing goes now.
-	if (FindPrinterPort(command) != NULL || FindPrinterProfile(command) != NULL)
+	if (FindPrinterPort(command) != NULL || FindPrinterProfile(command) != NULL) {
+		fSetup->ListFound();
 		_ShowIdleStatus();
+	}
 	return true;
 }
 
@@ -216,7 +250,10 @@ QuillonWindow::_ShowIdleStatus()
 		std::lock_guard<std::mutex> lock(gStoreLock);
 		path = PrinterPath;
 	}
-	show_status(bar, idle_status(path));
+	JobStatusLine line = idle_status(path);
+	if (!fSetup->Note().empty())
+		line.trailing += " - " + fSetup->Note();
+	show_status(bar, line);
 }
 
 void

@@ -7,6 +7,8 @@
 #include <MenuBar.h>
 #include <Window.h>
 
+class SetupMenu;
+
 class QuillonWindow : public BWindow {
 public:
 	QuillonWindow(BRect frame);
@@ -22,8 +24,11 @@ private:
 	void _ShowStatus(BMessage* message);
 	void _ShowIdleStatus();
 	void _Quit();
+	// The ports file and the remembered settings, at start.
+	void _SetUp();
 
 	BMenuBar* fMenuBar;
+	std::unique_ptr<SetupMenu> fSetup;
 	// A job's status stays until it ends; the idle status waits for it.
 	bool fJobRuns = false;
 	// Every panel a Print opened: each stays until the window goes, as the

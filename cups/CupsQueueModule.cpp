@@ -68,8 +68,9 @@ CloseJob(void* cookie)
 {
 	QueueJob* job = static_cast<QueueJob*>(cookie);
 	int result = 0;
-	if (PrinterPortClosedByQuit()) {
-		// The program quits: what was sent is not to be printed.
+	if (PrinterPortAbandoned()) {
+		// The program quits, or the user cancelled: what was sent is not to
+		// be printed.
 		cupsFinishDocument(job->http, job->queue.c_str());
 		cupsCancelJob2(job->http, job->queue.c_str(), job->id, 0);
 	} else if (cupsFinishDocument(job->http, job->queue.c_str()) > IPP_STATUS_OK_CONFLICTING) {

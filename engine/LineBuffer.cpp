@@ -1,5 +1,7 @@
 #include "LineBuffer.h"
 
+#include "JobProgress.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -29,6 +31,8 @@ static std::mutex sPortLock;
 static std::atomic<bool> sPortInUse{false};
 static std::atomic<FILE*> sCloseAfterUse{nullptr};  // Quit asked to close it
 static bool sClosedByQuit = false;
+static bool sCancelled = false;  // the job was cancelled, the program goes on
+static int32_t sPagesWhenAbandoned = 0;
 static int sPortError = 0;
 static port_abandoner sAbandon = nullptr;  // what Quit calls on the port
 
@@ -75,7 +79,7 @@ void
 RecordPortError(int error)
 {
 	std::lock_guard<std::mutex> lock(sPortLock);
-	if (sPortError == 0 && !sClosedByQuit)
+	if (sPortError == 0 && !sClosedByQuit && !sCancelled)
 		sPortError = error != 0 ? error : EIO;
 }
 
@@ -257,6 +261,7 @@ UsePrinterPort(FILE* port, port_abandoner abandon)
 	Port().store(port);
 	sAbandon = abandon;
 	sClosedByQuit = false;
+	sCancelled = false;
 	sPortError = 0;
 	return port != nullptr;
 }
@@ -274,14 +279,17 @@ ClosePrinterPort()
 		RecordPortError(errno);
 }
 
-void
-QuitClosePrinterPort()
+// Quit and Cancel take the port away alike; only what the job says after
+// differs.
+static bool
+AbandonPort(bool quitting)
 {
 	std::lock_guard<std::mutex> lock(sPortLock);
 	FILE* port = Port().exchange(nullptr);
 	if (port == nullptr)
-		return;
-	sClosedByQuit = true;
+		return false;
+	(quitting ? sClosedByQuit : sCancelled) = true;
+	sPagesWhenAbandoned = gJobProgress.pages.load(std::memory_order_relaxed);
 	// A write under way may be waiting for a printer that stopped reading;
 	// it gives up now and leaves the close to us or to itself, as below.
 	if (sAbandon != nullptr)
@@ -289,6 +297,19 @@ QuitClosePrinterPort()
 	sCloseAfterUse.store(port);
 	if (!sPortInUse.load())
 		CloseAfterUse();
+	return true;
+}
+
+void
+QuitClosePrinterPort()
+{
+	AbandonPort(true);
+}
+
+bool
+CancelClosePrinterPort()
+{
+	return AbandonPort(false);
 }
 
 size_t
@@ -305,6 +326,20 @@ PrinterPortClosedByQuit()
 {
 	std::lock_guard<std::mutex> lock(sPortLock);
 	return sClosedByQuit;
+}
+
+bool
+PrinterPortAbandoned()
+{
+	std::lock_guard<std::mutex> lock(sPortLock);
+	return sClosedByQuit || sCancelled;
+}
+
+int32_t
+PagesWhenPortAbandoned()
+{
+	std::lock_guard<std::mutex> lock(sPortLock);
+	return sPagesWhenAbandoned;
 }
 
 int

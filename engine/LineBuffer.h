@@ -179,6 +179,13 @@ bool UsePrinterPort(FILE* port, port_abandoner abandon);
 void ClosePrinterPort();                 // the print job, at its end
 void QuitClosePrinterPort();             // the window's Quit command
 bool PrinterPortClosedByQuit();          // true once Quit closed the job's output
+// The window's Cancel Printing: the job's output is taken away as Quit
+// takes it, but the program goes on. False when no job had an output open.
+bool CancelClosePrinterPort();
+bool PrinterPortAbandoned();             // true once Quit or Cancel closed it
+// The job's page counter (JobProgress) as it stood when Quit or Cancel
+// closed the port: the pages begun after it printed nothing.
+int32_t PagesWhenPortAbandoned();
 
 // The first write or close failure since the output was opened, as an errno
 // value; 0 when every byte reached the stream. What fails once Quit took the

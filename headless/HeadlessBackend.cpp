@@ -276,6 +276,34 @@ HeadlessBackend::WaitIdle()
 	}
 }
 
+bool
+HeadlessBackend::StopsWork(const std::vector<std::string>& words)
+{
+	if (words.size() != 2 || (words[0] != "menu" && words[0] != "key"))
+		return false;
+	std::lock_guard<std::recursive_mutex> turn(fTurn);
+	BWindow* window = _MainWindow();
+	BMenuBar* bar = window != NULL ? window->KeyMenuBar() : NULL;
+	if (bar == NULL)
+		return false;
+	std::lock_guard<std::recursive_mutex> tree(KitPrivate::MenuTreeLock());
+	BMenuItem* item = NULL;
+	if (words[0] == "key")
+		item = words[1].size() == 1 ? bar->FindShortcut(words[1][0]) : NULL;
+	else
+		item = _FindMenuItem(bar, words[1]);
+	return item != NULL && item->StopsWork();
+}
+
+void
+HeadlessBackend::WaitRest()
+{
+	while (!KitPrivate::WaitRestFor(100)) {
+		if (HasQuit())
+			return;
+	}
+}
+
 std::unique_lock<std::recursive_mutex>
 HeadlessBackend::TakeTurn()
 {
@@ -335,6 +363,20 @@ HeadlessBackend::_UserMenuBar(BMenuBar** bar) const
 	return "";
 }
 
+// By its command code (four letters) or its label.
+BMenuItem*
+HeadlessBackend::_FindMenuItem(BMenuBar* bar, const std::string& what)
+{
+	BMenuItem* item = NULL;
+	if (what.size() == 4) {
+		uint32 code = 0;
+		for (char character : what)
+			code = (code << 8) | static_cast<uint8>(character);
+		item = bar->FindItem(code);
+	}
+	return item != NULL ? item : bar->FindItem(what.c_str());
+}
+
 std::string
 HeadlessBackend::ChooseMenu(const std::string& what)
 {
@@ -348,15 +390,7 @@ HeadlessBackend::ChooseMenu(const std::string& what)
 	// The item found is the item invoked, though the window may change its
 	// menus meanwhile.
 	std::lock_guard<std::recursive_mutex> tree(KitPrivate::MenuTreeLock());
-	BMenuItem* item = NULL;
-	if (what.size() == 4) {
-		uint32 code = 0;
-		for (char character : what)
-			code = (code << 8) | static_cast<uint8>(character);
-		item = bar->FindItem(code);
-	}
-	if (item == NULL)
-		item = bar->FindItem(what.c_str());
+	BMenuItem* item = _FindMenuItem(bar, what);
 	if (item == NULL)
 		return "no menu item " + what;
 	return _ChooseItem(item);

@@ -52,6 +52,10 @@ public:
 	// drops and the panel's files are refused, as the desktop holds them
 	// back while an alert is up.
 	void WaitIdle();
+	// Whether the action (a script line's words) chooses a menu item that
+	// stops work under way; that one waits only for the rest (WaitRest).
+	bool StopsWork(const std::vector<std::string>& words);
+	void WaitRest();
 	std::string ChooseMenu(const std::string& what);  // a command code or a label
 	std::string PressKey(char key);
 	std::string SelectFiles(const std::vector<std::string>& paths);
@@ -77,6 +81,7 @@ public:
 	void Emit(const std::vector<std::string>& fields);
 
 private:
+	static BMenuItem* _FindMenuItem(BMenuBar* bar, const std::string& what);
 	// What the alert says, reported as its event line.
 	AlertRecord _ReportAlert(BAlert* alert);
 

@@ -195,7 +195,10 @@ run_script(HeadlessBackend* backend, std::istream& script)
 		if (kind == kScriptSkip)
 			continue;
 
-		backend->WaitIdle();
+		if (kind == kScriptAction && backend->StopsWork(words))
+			backend->WaitRest();
+		else
+			backend->WaitIdle();
 		// The action and its report in one turn: once the application object
 		// is gone there is nothing to act on, and the process is ending.
 		auto turn = backend->TakeTurn();

@@ -9,6 +9,7 @@
 static std::mutex& sActivityLock = *new std::mutex;
 static std::condition_variable& sIdle = *new std::condition_variable;
 static long sActivity = 0;
+static long sStoppable = 0;
 
 void
 activity_begin()
@@ -21,8 +22,31 @@ void
 activity_end()
 {
 	std::lock_guard<std::mutex> lock(sActivityLock);
-	if (--sActivity == 0)
+	if (--sActivity <= sStoppable)
 		sIdle.notify_all();
+}
+
+void
+activity_stoppable_begin()
+{
+	std::lock_guard<std::mutex> lock(sActivityLock);
+	sStoppable++;
+	sIdle.notify_all();
+}
+
+void
+activity_stoppable_end()
+{
+	std::lock_guard<std::mutex> lock(sActivityLock);
+	sStoppable--;
+}
+
+bool
+activity_wait_rest_for(int milliseconds)
+{
+	std::unique_lock<std::mutex> lock(sActivityLock);
+	return sIdle.wait_for(lock, std::chrono::milliseconds(milliseconds),
+		[] { return sActivity <= sStoppable; });
 }
 
 bool

@@ -60,6 +60,12 @@ KitPrivate::WaitIdleFor(int milliseconds)
 	return activity_wait_idle_for(milliseconds);
 }
 
+bool
+KitPrivate::WaitRestFor(int milliseconds)
+{
+	return activity_wait_rest_for(milliseconds);
+}
+
 status_t
 KitPrivate::Redraw(BWindow* window, const void* asker)
 {

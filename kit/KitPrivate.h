@@ -41,6 +41,8 @@ public:
 	static void WorkEnds();
 	// Waits at most the given milliseconds; true when the program is at rest.
 	static bool WaitIdleFor(int milliseconds);
+	// As WaitIdleFor, with work the user may stop taken for rest.
+	static bool WaitRestFor(int milliseconds);
 
 	// Asks the window to draw its views, as when it is uncovered, for the
 	// asker; while that drawing is presented, DrawAsker says who asked

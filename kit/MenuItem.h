@@ -24,6 +24,10 @@ public:
 	// the desktop, changing nothing else.
 	void SetMarked(bool marked) { fMarked = marked; }
 	bool IsMarked() const { return fMarked; }
+	// An item that stops work under way (a job at its printer): a scripted
+	// user chooses it without waiting for that work to end.
+	void SetStopsWork(bool stops) { fStopsWork = stops; }
+	bool StopsWork() const { return fStopsWork; }
 
 	// Sends a copy of the item's message to the window that holds the menu.
 	virtual status_t Invoke();
@@ -38,6 +42,7 @@ private:
 	BMenu* fSubmenu;
 	BMenu* fMenu;
 	bool fMarked = false;
+	bool fStopsWork = false;
 };
 
 class BSeparatorItem : public BMenuItem {

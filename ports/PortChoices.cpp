@@ -161,9 +161,13 @@ load_port_choices()
 	int error = 0;
 	if (path.empty())
 		return problems;
+	// A file that is not there, or in a folder the user may not look into,
+	// sets nothing.
+	struct stat info;
+	if (stat(path.c_str(), &info) != 0)
+		return problems;
 	if (!ReadWhole(path, &text, &error)) {
-		if (error != ENOENT)
-			problems.push_back("could not read " + path + ": " + strerror(error));
+		problems.push_back("could not read " + path + ": " + strerror(error));
 		return problems;
 	}
 	std::map<std::string, std::string> read;

@@ -177,6 +177,8 @@ run_quillon(const ScratchDir& directory, const std::string& script, const RunOpt
 		if (chdir(directory.Path().c_str()) != 0)
 			_exit(126);
 		setenv("QUILLON_PLATFORM", "headless", 1);
+		// Nor the user's own ports file or kept settings.
+		setenv("XDG_CONFIG_HOME", (directory.Path() + "/config").c_str(), 1);
 		// No test reaches the machine's own printers: the four ports lead to
 		// files in the directory unless the test says otherwise.
 		setenv("QUILLON_PARALLEL1", "parallel1.out", 1);

@@ -160,7 +160,8 @@ TEST(ScriptKeys, TheTenShortcuts)
 TEST(ScriptKeys, NoOtherKeyHasAnItem)
 {
 	std::string script;
-	std::string keys = "ABCDEFGHIJKLMRTUVXYZ035679,.";
+	// '.' is Cancel Printing's, of the Setup menu.
+	std::string keys = "ABCDEFGHIJKLMRTUVXYZ035679,";
 	for (char key : keys)
 		script += std::string("key ") + key + "\n";
 	ScratchDir directory;
