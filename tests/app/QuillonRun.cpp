@@ -17,6 +17,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <tuple>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -176,6 +177,11 @@ run_quillon(const ScratchDir& directory, const std::string& script, const RunOpt
 			_exit(126);
 		if (chdir(directory.Path().c_str()) != 0)
 			_exit(126);
+		if (options.fileSizeLimit > 0) {
+			rlimit limit = { static_cast<rlim_t>(options.fileSizeLimit), static_cast<rlim_t>(options.fileSizeLimit) };
+			signal(SIGXFSZ, SIG_IGN);
+			setrlimit(RLIMIT_FSIZE, &limit);
+		}
 		setenv("QUILLON_PLATFORM", "headless", 1);
 		// Nor the user's own ports file or kept settings.
 		setenv("XDG_CONFIG_HOME", (directory.Path() + "/config").c_str(), 1);

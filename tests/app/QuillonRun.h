@@ -44,6 +44,9 @@ struct RunOptions {
 	int signalAfterMilliseconds = 0;
 	// Run by root, the program runs as the user nobody, whom permissions hold.
 	bool unprivileged = false;
+	// No file the program writes may grow past this many bytes (0: no
+	// limit), as if the disk were full.
+	long fileSizeLimit = 0;
 };
 
 struct RunResult {

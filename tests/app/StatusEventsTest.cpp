@@ -2,6 +2,8 @@
 // status line per change, while the port is idle, as a job goes on, when the
 // printer keeps a write waiting, and how the job or its port ended.
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <arpa/inet.h>
 #include <chrono>
 #include <fcntl.h>
@@ -21,6 +23,9 @@
 
 namespace {
 
+// Set once the program under test has ended.
+std::atomic<bool> sProgramEnded{false};
+
 // The printer reads what the job sends until the job closes it, after a
 // pause of its own, a piece at a time.
 void
@@ -29,8 +34,12 @@ ReadAll(int fd, std::string* printed, int pauseMilliseconds, int eachReadMillise
 	std::this_thread::sleep_for(std::chrono::milliseconds(pauseMilliseconds));
 	char buffer[16384];
 	ssize_t count;
-	// A pipe says 0 before its writer comes as well as after it leaves.
-	while ((count = read(fd, buffer, sizeof(buffer))) != 0 || printed->empty()) {
+	// A pipe says 0 before its writer comes as well as after it leaves; a
+	// job cancelled before its first write leaves it empty for good, and
+	// the program's end says so.
+	auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+	while (((count = read(fd, buffer, sizeof(buffer))) != 0 || (printed->empty() && !sProgramEnded))
+		&& (count >= 0 || errno == EAGAIN) && std::chrono::steady_clock::now() < giveUp) {
 		printed->append(buffer, static_cast<size_t>(std::max<ssize_t>(count, 0)));
 		std::this_thread::sleep_for(std::chrono::milliseconds(count > 0 ? eachReadMilliseconds : 5));
 	}
@@ -123,6 +132,46 @@ TEST(StatusEvents, AJobFromIdleToItsEnd)
 		EXPECT_EQ(statuses.back().rfind(end, 0), 0u) << test.name << result.Describe();
 		// A line only when the words change.
 		EXPECT_EQ(std::adjacent_find(statuses.begin(), statuses.end()), statuses.end()) << test.name;
+	}
+}
+
+// Cancel Printing while the job waits for a printer that takes its time:
+// the program stays, says what was printed, and the next job prints whole.
+TEST(StatusEvents, CancelPrintingStopsTheJobAndTheNextOnePrints)
+{
+	const struct {
+		const char* name;
+		std::function<void()> (*printer)(const ScratchDir&, std::string*, std::string*);
+		const char* how;
+	} kCases[] = {
+		{ "slow pipe", SlowPipe, "menu \"Cancel Printing\"" },
+		{ "stalled network printer", StalledNetworkPrinter, "key ." },
+	};
+	ScratchDir alone;
+	alone.Write("a.txt", "the next job\n");
+	std::string expected = run_quillon(alone, "menu MPp2\ndrop a.txt\n").exited ? alone.Read("parallel2.out") : "";
+	ASSERT_FALSE(expected.empty());
+	for (const auto& test : kCases) {
+		ScratchDir directory;
+		std::string port, printed, text;
+		std::thread serving(test.printer(directory, &port, &printed));
+		for (int line = 0; text.size() < 3000000; line++)
+			text += "line " + std::to_string(line) + " of a listing nobody waits for\n";
+		directory.Write("listing.txt", text);
+		directory.Write("a.txt", "the next job\n");
+		RunOptions options;
+		options.environment = { { "QUILLON_STATUS_EVENTS", "1" }, { "QUILLON_PARALLEL1", port } };
+		sProgramEnded = false;
+		RunResult result = run_quillon(directory,
+			// With no job running, a cancel does nothing.
+			std::string(test.how) + "\ndrop listing.txt\n" + test.how + "\nmenu MPp2\ndrop a.txt\n", options);
+		sProgramEnded = true;
+		serving.join();
+		EXPECT_TRUE(result.exited && result.exitCode == 0) << test.name << result.Describe();
+		EXPECT_TRUE(Contains(Statuses(result), "Cancelled - Printed 1 file, ")) << test.name << result.Describe();
+		EXPECT_LT(printed.size(), text.size()) << test.name;
+		EXPECT_EQ(directory.Read("parallel2.out"), expected) << test.name << result.Describe();
+		EXPECT_TRUE(result.Events("alert").empty() && result.Events("error").empty()) << test.name << result.Describe();
 	}
 }
 

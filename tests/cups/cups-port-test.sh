@@ -71,6 +71,28 @@ lpstat -W completed -o raw | grep -q '^raw-1 ' || { echo "FAIL no completed job"
 grep -q 'notes.txt long.txt' "$scratch/log/error_log" \
 	|| { echo "FAIL the job is not titled with the file names"; failures=$((failures + 1)); }
 
+# The queue as the Setup menu finds it: chosen there, it takes the job, and
+# the ports file keeps it for the next start.
+: >"$received"
+(cd "$scratch" && XDG_CONFIG_HOME=$scratch/config QUILLON_PLATFORM=headless "$quillon" \
+	>"$scratch/events" 2>"$scratch/stderr" <<-SCRIPT
+	menu "CUPS: raw"
+	menu "Epson Dot Matrix"
+	drop in/notes.txt in/long.txt
+	SCRIPT
+)
+for _ in $(seq 500); do
+	[ -z "$(lpstat -W not-completed -o)" ] && [ "$(stat -c %s "$received")" -ge "$size" ] && break
+	sleep 0.02
+done
+if cmp -s "$received" "$scratch/expected" && grep -qx 'QUILLON_PARALLEL1=cups://raw' "$scratch/config/quillon/ports"; then
+	echo "ok   the Setup menu's CUPS: raw prints there and is kept"
+else
+	echo "FAIL the Setup menu's CUPS: raw"
+	cat "$scratch/events" "$scratch/stderr" "$scratch/config/quillon/ports" 2>&1 || true
+	failures=$((failures + 1))
+fi
+
 # expect_failure NAME PORT REASON: the port alert, and the reason on standard
 # error.
 expect_failure() {
