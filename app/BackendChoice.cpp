@@ -11,6 +11,7 @@
 
 #include <HeadlessBackend.h>
 #include <ScriptUser.h>
+#include <ProgramModule.h>
 
 namespace {
 
@@ -25,31 +26,17 @@ public:
 
 typedef PlatformBackend* (*desktop_backend_maker)(bool requireDisplay);
 
-// The desktop backend's module lies next to the program in the build tree and
-// in lib/quillon beside the bin directory once installed.
+// The desktop backend's module, loaded only for a desktop run.
 desktop_backend_maker
 LoadDesktopModule()
 {
-	char program[PATH_MAX];
-	ssize_t length = readlink("/proc/self/exe", program, sizeof(program) - 1);
-	if (length <= 0)
-		return NULL;
-	std::string directory(program, static_cast<size_t>(length));
-	directory.erase(directory.rfind('/') + 1);
 	std::string error;
-	for (const char* place : {"../lib/quillon/", ""}) {
-		std::string path = directory + place + "quillon-desktop.so";
-		if (access(path.c_str(), F_OK) != 0)
-			continue;
-		if (void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) {
-			void* maker = dlsym(module, "quillon_desktop_backend");
-			if (maker != NULL)
-				return reinterpret_cast<desktop_backend_maker>(maker);
-		}
+	if (void* module = load_program_module("quillon-desktop.so", { "../desktop/" }, &error)) {
+		if (void* maker = dlsym(module, "quillon_desktop_backend"))
+			return reinterpret_cast<desktop_backend_maker>(maker);
 		error = dlerror();
 	}
-	fprintf(stderr, "quillon: cannot load the desktop: %s\n",
-		error.empty() ? "quillon-desktop.so not found" : error.c_str());
+	fprintf(stderr, "quillon: cannot load the desktop: %s\n", error.c_str());
 	return NULL;
 }
 

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <PrinterPorts.h>
+#include <ProgramModule.h>
 
 namespace {
 
@@ -21,27 +22,12 @@ struct CupsModule {
 	std::string error;
 };
 
-// The module lies next to the program in the build tree and in lib/quillon
-// beside the bin directory once installed, as the desktop's does.
 CupsModule
 LoadCupsModule()
 {
-	char program[PATH_MAX];
-	ssize_t length = readlink("/proc/self/exe", program, sizeof(program) - 1);
-	if (length <= 0)
-		return { nullptr, "the program's own path is not known" };
-	std::string directory(program, static_cast<size_t>(length));
-	directory.erase(directory.rfind('/') + 1);
-	std::string error;
-	for (const char* place : {"../lib/quillon/", "", "../cups/"}) {
-		std::string path = directory + place + "quillon-cups.so";
-		if (access(path.c_str(), F_OK) != 0)
-			continue;
-		if (void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL))
-			return { module, "" };
-		error = dlerror();
-	}
-	return { nullptr, error.empty() ? "quillon-cups.so not found" : error };
+	CupsModule module = { nullptr, "" };
+	module.handle = load_program_module("quillon-cups.so", { "../cups/" }, &module.error);
+	return module;
 }
 
 // A job's thread and a printer search may both ask first: the module is

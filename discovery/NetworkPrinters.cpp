@@ -6,30 +6,19 @@
 #include <unistd.h>
 
 #include "AvahiBrowse.h"
+#include "ProgramModule.h"
 
 namespace {
 
-// The module lies beside the program in the build tree and in lib/quillon
-// beside the bin directory once installed, as the CUPS one does. Loaded
-// once, by the first search, and kept.
+// Loaded once, by the first search, and kept.
 avahi_raw_printer_browser
 LoadAvahiModule()
 {
-	char program[PATH_MAX];
-	ssize_t length = readlink("/proc/self/exe", program, sizeof(program) - 1);
-	if (length <= 0)
-		return nullptr;
-	std::string directory(program, static_cast<size_t>(length));
-	directory.erase(directory.rfind('/') + 1);
-	for (const char* place : {"../lib/quillon/", ""}) {
-		std::string path = directory + place + "quillon-avahi.so";
-		if (access(path.c_str(), F_OK) != 0)
-			continue;
-		if (void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL))
-			return reinterpret_cast<avahi_raw_printer_browser>(
-				dlsym(module, "quillon_browse_raw_printers"));
-	}
-	return nullptr;
+	std::string error;
+	void* module = load_program_module("quillon-avahi.so", { "../discovery/" }, &error);
+	return module != nullptr
+		? reinterpret_cast<avahi_raw_printer_browser>(dlsym(module, "quillon_browse_raw_printers"))
+		: nullptr;
 }
 
 struct Search {
