@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include <Alert.h>
 #include <FilePanel.h>
 #include <Message.h>
 
@@ -26,7 +25,9 @@ const size_t kUnknownToldAtMost = 10;
 BFilePanel*
 new_preview_panel()
 {
-	BFilePanel* panel = new BFilePanel(B_OPEN_PANEL, NULL, NULL, 0, true, new BMessage(kPreviewFiles));
+	// The panel keeps a copy of its message.
+	BMessage message(kPreviewFiles);
+	BFilePanel* panel = new BFilePanel(B_OPEN_PANEL, NULL, NULL, 0, true, &message);
 	panel->Show();
 	return panel;
 }

@@ -1,5 +1,7 @@
 #include "PreviewWindow.h"
 
+#include <algorithm>
+
 #include <AppDefs.h>
 #include <Application.h>
 #include <Entry.h>
