@@ -1,5 +1,7 @@
 #include "QuillonApplication.h"
 
+#include "PagePreview.h"
+#include "PreviewWindow.h"
 #include "QuillonJob.h"
 #include "QuillonView.h"
 #include "QuillonWindow.h"
@@ -32,7 +34,14 @@ QuillonApplication::~QuillonApplication()
 void
 QuillonApplication::MessageReceived(BMessage* message)
 {
-	BApplication::MessageReceived(message);
+	switch (message->what) {
+		case kPreviewFiles:
+			preview_files(message, fReader);
+			break;
+		default:
+			BApplication::MessageReceived(message);
+			break;
+	}
 }
 
 void

@@ -132,6 +132,22 @@ Title(const std::vector<entry_ref>& files)
 	return title;
 }
 
+// The output of a job kept in memory: the stream appends to the string.
+ssize_t
+CaptureWrite(void* cookie, const char* bytes, size_t count)
+{
+	static_cast<std::string*>(cookie)->append(bytes, count);
+	return static_cast<ssize_t>(count);
+}
+
+FILE*
+OpenCapture(std::string* captured)
+{
+	cookie_io_functions_t functions = {};
+	functions.write = CaptureWrite;
+	return fopencookie(captured, "w", functions);
+}
+
 // Graphic mode prints no body: the user is told, on standard output and in
 // an alert, for each file.
 void
@@ -155,6 +171,14 @@ QuillonJob::QuillonJob(BMessage* refs, BWindow* window, JobFileReader& reader)
 	fPath = PrinterPath;
 }
 
+QuillonJob::QuillonJob(BMessage* refs, JobFileReader& reader, std::string* captured)
+	:
+	QuillonJob(refs, NULL, reader)
+{
+	fCaptured = captured;
+	fCaptured->clear();
+}
+
 void
 QuillonJob::Run()
 {
@@ -172,6 +196,7 @@ QuillonJob::Run()
 		ticker.Stop();
 		fPages = PrinterPortAbandoned() ? ticker.PagesUpTo(PagesWhenPortAbandoned()) : ticker.Pages();
 	}
+	fCompleted = !PrinterPortAbandoned() && PrinterPortError() == 0;
 	_Report();
 }
 
@@ -193,7 +218,9 @@ QuillonJob::_Begin()
 	const std::string target = printer_port_target(fPath.c_str());
 	PortFailure queueFailure;
 	FILE* output;
-	if (queue)
+	if (fCaptured != NULL)
+		output = OpenCapture(fCaptured);
+	else if (queue)
 		output = open_cups_queue_port(fPath.c_str(), Title(fFiles), &queueFailure);
 	else if (is_preview_port(target))
 		output = open_preview_port(target);
@@ -202,6 +229,10 @@ QuillonJob::_Begin()
 	int openError = output == NULL ? errno : 0;
 	if (UsePrinterPort(output, abandon_port_stream))
 		return true;
+	if (fCaptured != NULL) {
+		RunAlert("Printer Alert", "The preview could not be made.", "OK");
+		return false;
+	}
 	if (input < fFiles.size()) {
 		std::string name = NameOf(fFiles[input]);
 		std::string text = name + " is the printer output itself; nothing was printed.";
@@ -254,6 +285,10 @@ QuillonJob::_Report()
 	// is to be kept by an alert about what was not printed.
 	if (PrinterPortClosedByQuit()) {
 		ShowJobEnd(fWindow, "Printing stopped: the program quits");
+		return;
+	}
+	if (fCaptured != NULL && PrinterPortAbandoned()) {
+		fprintf(stderr, "quillon: preview cancelled\n");
 		return;
 	}
 	const char* path = fPath.c_str();

@@ -21,8 +21,14 @@ class JobTicker;
 class QuillonJob {
 public:
 	QuillonJob(BMessage* refs, BWindow* window, JobFileReader& reader);
+	// A job whose output is kept in captured instead of going to the port:
+	// the same bytes, for a preview. Nothing is said on the status bar.
+	QuillonJob(BMessage* refs, JobFileReader& reader, std::string* captured);
 
 	void Run();
+	// The output was closed at the job's end, not taken away by a cancel or
+	// a quit, and not lost to a failed write.
+	bool Completed() const { return fCompleted; }
 
 private:
 	// Opens the output on PrinterPath; false, with the user told why, when
@@ -36,6 +42,8 @@ private:
 	BWindow* fWindow;
 	JobFileReader& fReader;
 	std::string fPath;  // PrinterPath when the job began
+	std::string* fCaptured = NULL;
+	bool fCompleted = false;
 
 	int32 fPrinted = 0;
 	int32 fPages = 0;

@@ -14,6 +14,7 @@
 #include <Window.h>
 
 #include "LineBuffer.h"
+#include "PagePreview.h"
 #include "PortChoices.h"
 #include "PrinterPorts.h"
 #include "SettingsStore.h"
@@ -58,6 +59,8 @@ SetupMenu::SetupMenu(BWindow* window)
 	fMenu->AddSeparatorItem();
 	fMenu->AddItem(new BMenuItem("Look Again", new BMessage(kLookAgain)));
 	fMenu->AddItem(new BMenuItem("Device or File by Path...", new BMessage(kPortByPath)));
+	fMenu->AddSeparatorItem();
+	fMenu->AddItem(new BMenuItem("Preview", new BMessage(kPreview)));
 	fMenu->AddSeparatorItem();
 	fMenu->AddItem(new BMenuItem("Remember Settings", new BMessage(kRememberSettings)));
 	fMenu->AddSeparatorItem();
@@ -124,6 +127,9 @@ SetupMenu::MessageReceived(BMessage* message)
 			_ChoosePort(path);
 			return true;
 		}
+		case kPreview:
+			fPanels.emplace_back(new_preview_panel());
+			return true;
 		case kRememberSettings:
 		{
 			std::string error;

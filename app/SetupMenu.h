@@ -1,6 +1,6 @@
 // The Setup menu, after the window's four menus: the printers found for the
 // port in use (choosing one points the port at it, and the ports file keeps
-// it), a new look for them, a device or file chosen by path, Remember
+// it), a new look for them, a device or file chosen by path, Preview, Remember
 // Settings and Cancel Printing. It belongs to the window and runs on its
 // thread; the search for printers runs on a thread of its own and hands
 // what it found back as a message.
@@ -27,6 +27,7 @@ const uint32 kChooseFoundPort = 'SUfp';   // "target": where the port is to lead
 const uint32 kLookAgain = 'SUla';
 const uint32 kPortByPath = 'SUbp';
 const uint32 kPortPathChosen = 'SUpc';    // the panel's answer: "refs"
+const uint32 kPreview = 'SUpv';          // opens the panel of PagePreview
 const uint32 kRememberSettings = 'SUrs';
 const uint32 kCancelPrinting = 'SUcp';
 const uint32 kPrintersFound = 'SUpf';     // the search has ended

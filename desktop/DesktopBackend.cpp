@@ -253,6 +253,7 @@ DesktopBackend::_ToolkitEnded()
 	for (auto& window : fWindows)
 		delete window.second;
 	fWindows.clear();
+	fShownOrder.clear();
 	if (fNotifier != NULL)
 		g_object_unref(fNotifier);
 	fNotifier = NULL;
@@ -296,7 +297,7 @@ DesktopBackend::ApplicationEnded(BApplication*, bool)
 GtkWindow*
 DesktopBackend::_MainWindow() const
 {
-	return fWindows.empty() ? NULL : fWindows.begin()->second->Window();
+	return fShownOrder.empty() ? NULL : fWindows.at(fShownOrder.front())->Window();
 }
 
 int32
@@ -472,6 +473,7 @@ DesktopBackend::WindowShown(BWindow* window)
 		if (shown != NULL)
 			return;
 		shown = new ToolkitWindow(window, menu, menuHeight, [this, window] { _CloseAsked(window); });
+		fShownOrder.push_back(window);
 		shown->Show();
 	});
 }
@@ -487,6 +489,7 @@ DesktopBackend::WindowClosed(BWindow* window)
 			return;
 		delete shown->second;
 		fWindows.erase(shown);
+		fShownOrder.erase(std::remove(fShownOrder.begin(), fShownOrder.end(), window), fShownOrder.end());
 		fCloseAfterAlert.erase(std::remove(fCloseAfterAlert.begin(), fCloseAfterAlert.end(), window),
 			fCloseAfterAlert.end());
 		if (fWindows.empty() && fJobShown)

@@ -56,6 +56,9 @@ private:
 	ToolkitThread fToolkit;
 	// The toolkit's side: used on its thread only.
 	std::map<BWindow*, ToolkitWindow*> fWindows;
+	// The same windows in the order they came up: the first is the main
+	// window, the one alerts and panels open over.
+	std::vector<BWindow*> fShownOrder;
 	std::vector<Panel> fPanels;
 	std::vector<std::shared_ptr<AlertAnswer>> fAlerts;
 	// Windows whose close box was clicked while an alert was up.

@@ -10,6 +10,7 @@
 #endif
 
 #include <AppDefs.h>
+#include <InterfaceDefs.h>
 #include <Application.h>
 #include <KitPrivate.h>
 #include <Menu.h>
@@ -42,6 +43,11 @@ MenuLabel(const std::string& label)
 std::string
 Accelerator(char shortcut)
 {
+	// The page keys are shortcuts by themselves.
+	if (shortcut == B_PAGE_UP)
+		return "Page_Up";
+	if (shortcut == B_PAGE_DOWN)
+		return "Page_Down";
 	std::string accelerator = "<Control>";
 	if (isalnum(static_cast<unsigned char>(shortcut)))
 		accelerator += static_cast<char>(tolower(static_cast<unsigned char>(shortcut)));

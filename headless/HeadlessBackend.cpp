@@ -310,21 +310,31 @@ HeadlessBackend::TakeTurn()
 	return std::unique_lock<std::recursive_mutex>(fTurn);
 }
 
-// The window the user acts on: the first one with a menu bar, else the
-// first one. A window told to quit is not there for the user any more.
+// The window the user acts on: the one with a menu bar shown last, as the
+// window that comes up is the one in front (a preview over the main
+// window), else the first one. A window told to quit is not there for the
+// user any more.
 BWindow*
 HeadlessBackend::_MainWindow() const
 {
 	BWindow* first = NULL;
+	BWindow* withMenus = NULL;
 	for (BWindow* window : fWindows) {
 		if (KitPrivate::IsQuitting(window))
 			continue;
 		if (window->KeyMenuBar() != NULL)
-			return window;
+			withMenus = window;
 		if (first == NULL)
 			first = window;
 	}
-	return first;
+	return withMenus != NULL ? withMenus : first;
+}
+
+const BWindow*
+HeadlessBackend::UserWindow() const
+{
+	std::lock_guard<std::recursive_mutex> turn(fTurn);
+	return _MainWindow();
 }
 
 std::string

@@ -62,6 +62,8 @@ public:
 	std::string CancelPanel();
 	std::string Drop(const std::vector<std::string>& paths);
 	std::string Answer(const std::string& which);  // a button index or label
+	// The window the user's actions go to, NULL for none.
+	const BWindow* UserWindow() const;
 	std::string CloseWindow();
 	std::string Draw();
 
@@ -99,7 +101,7 @@ private:
 	std::string _UserMenuBar(BMenuBar** bar) const;
 	std::string _ChooseItem(BMenuItem* item);
 
-	std::recursive_mutex fTurn;
+	mutable std::recursive_mutex fTurn;
 	BApplication* fApplication;   // guarded by fTurn
 	std::vector<BWindow*> fWindows;  // shown and not closed; guarded by fTurn
 

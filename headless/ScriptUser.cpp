@@ -164,11 +164,12 @@ TakeAction(HeadlessBackend* backend, const std::vector<std::string>& words)
 }
 
 // At the end of the script the user leaves: an alert still up gets its first
-// button, then the window's close box is clicked.
+// button, then the close box of each window is clicked, the one in front
+// first. A window that stays after its close box was clicked is left.
 static void
 Leave(HeadlessBackend* backend)
 {
-	bool closed = false;
+	const BWindow* closed = NULL;
 	for (;;) {
 		backend->WaitIdle();
 		auto turn = backend->TakeTurn();
@@ -178,9 +179,10 @@ Leave(HeadlessBackend* backend)
 			backend->Answer("0");
 			continue;
 		}
-		if (closed || !backend->CloseWindow().empty())
+		const BWindow* window = backend->UserWindow();
+		if (window == NULL || window == closed || !backend->CloseWindow().empty())
 			return;
-		closed = true;
+		closed = window;
 	}
 }
 

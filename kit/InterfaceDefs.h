@@ -61,6 +61,10 @@ enum file_panel_mode {
 // Where a string that has less room than it needs loses its characters.
 enum { B_TRUNCATE_END = 0, B_TRUNCATE_BEGINNING = 1, B_TRUNCATE_MIDDLE = 2 };
 
+// Keys that are shortcuts of their own, without the command key: the
+// character each sends.
+enum { B_PAGE_UP = 0x0b, B_PAGE_DOWN = 0x0c };
+
 struct escapement_delta {
 	float nonspace;
 	float space;

@@ -52,7 +52,7 @@ public:
 			std::string fd = std::to_string(pipeFds[1]);
 			// Without -noreset the server resets whenever its last client
 			// leaves, and a program starting just then cannot connect.
-			execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24",
+			execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "2400x1800x24",
 				"-nolisten", "tcp", "-noreset", static_cast<char*>(NULL));
 			_exit(127);
 		}
@@ -80,6 +80,22 @@ private:
 };
 
 [[maybe_unused]] testing::Environment* const gServer = testing::AddGlobalTestEnvironment(new XServer);
+
+// The lines of a command's output.
+std::vector<std::string>
+lines_of_output(const std::string& text)
+{
+	std::vector<std::string> lines;
+	size_t start = 0;
+	while (start < text.size()) {
+		size_t end = text.find('\n', start);
+		if (end == std::string::npos)
+			end = text.size();
+		lines.push_back(text.substr(start, end - start));
+		start = end + 1;
+	}
+	return lines;
+}
 
 // What a command printed, without its last line end.
 std::string
@@ -663,6 +679,85 @@ TEST(DesktopWindow, ScalesWithTheScreen)
 	EXPECT_GE(doubled, 2 * normal - 2) << normal << " rows at scale 1, " << doubled << " at scale 2";
 	EXPECT_LE(doubled, 2 * normal + 2) << normal << " rows at scale 1, " << doubled << " at scale 2";
 	EXPECT_NEAR(lines[1].first, 2 * lines[0].first, 3);
+}
+
+// The window with the given position and size, as xdotool gives them, of a
+// window that is not the main one: the Setup menu once it is open.
+struct Placed {
+	int x = 0, y = 0, width = 0, height = 0;
+};
+
+Placed
+PlaceOf(const std::string& window)
+{
+	Placed placed;
+	std::string geometry = Output("xdotool getwindowgeometry " + window);
+	sscanf(geometry.c_str() + geometry.find("Position: "), "Position: %d,%d", &placed.x, &placed.y);
+	sscanf(geometry.c_str() + geometry.find("Geometry: "), "Geometry: %dx%d", &placed.width, &placed.height);
+	return placed;
+}
+
+// Preview, of the Setup menu, chosen with the mouse: the file chosen in the
+// panel comes up in a window of its own, Page Down turns the page, Ctrl+W
+// closes it and leaves the main window. Its screenshots at scales 1 and 2
+// are kept in the build folder.
+TEST(DesktopWindow, PreviewWindowAtEachScale)
+{
+	std::string text;
+	for (int line = 1; line <= 150; line++)
+		text += "Line " + std::to_string(line) + " of the listing\n";
+	for (int scale : { 1, 2 }) {
+		ScratchDir directory;
+		directory.Write("listing.txt", text);
+		DesktopRun run(directory, { { "GDK_SCALE", std::to_string(scale) } });
+		std::string window = run.MainWindow();
+		ASSERT_FALSE(window.empty());
+		// "Setup" is the menu bar's fifth title; its menu ends with Preview,
+		// Remember Settings and Cancel Printing, each in a section of its
+		// own, whatever printers are found above them.
+		std::string shown = Output("xdotool search --onlyvisible --class '' 2>/dev/null");
+		std::string menu;
+		Xdotool("mousemove --window " + window + " " + std::to_string(321 * scale) + " "
+			+ std::to_string(9 * scale) + " click 1");
+		ASSERT_TRUE(Eventually([&] {
+			for (const std::string& id : lines_of_output(Output("xdotool search --onlyvisible --class '' 2>/dev/null"))) {
+				if (shown.find(id) == std::string::npos && PlaceOf(id).height > 100 * scale)
+					menu = id;
+			}
+			return !menu.empty();
+		})) << "the Setup menu did not open";
+		Placed place = PlaceOf(menu);
+		Xdotool("mousemove " + std::to_string(place.x + 40 * scale) + " "
+			+ std::to_string(place.y + place.height - 112 * scale) + " click 1");
+		std::string panel = run.WaitForWindow("Quillon: Open");
+		ASSERT_FALSE(panel.empty()) << "Preview opened no panel";
+		run.Focus(panel);
+		Xdotool("key ctrl+l");
+		Xdotool("type --delay 20 " + directory / "listing.txt");
+		Xdotool("key Return");
+
+		std::string preview = run.WaitForWindow("Preview: listing.txt");
+		ASSERT_FALSE(preview.empty()) << "no preview window";
+		std::string size = std::to_string(580 * scale) + "x" + std::to_string(800 * scale);
+		EXPECT_TRUE(Eventually([&] {
+			return Output("xdotool getwindowgeometry " + preview).find("Geometry: " + size) != std::string::npos;
+		})) << Output("xdotool getwindowgeometry " + preview);
+		std::this_thread::sleep_for(milliseconds(300));
+		StatusView first = ReadStatus(preview);
+		EXPECT_TRUE(SavePng(first, QUILLON_SCREENSHOTS "/preview-scale" + std::to_string(scale) + ".png"));
+
+		run.Focus(preview);
+		Xdotool("key Next");
+		StatusView second;
+		EXPECT_TRUE(Eventually([&] { return (second = ReadStatus(preview)).window != first.window; }))
+			<< "Page Down did not turn the page";
+		EXPECT_TRUE(SavePng(second, QUILLON_SCREENSHOTS "/preview-page2-scale" + std::to_string(scale) + ".png"));
+
+		Xdotool("key ctrl+w");
+		EXPECT_TRUE(run.WindowGone("Preview: listing.txt"));
+		EXPECT_TRUE(run.StillRunning());
+		EXPECT_EQ(run.QuitByShortcut(window), 0);
+	}
 }
 
 // On Wayland (weston's headless compositor, on a socket of the test's own)
