@@ -105,8 +105,9 @@ SetupMenu::MessageReceived(BMessage* message)
 		case kPortByPath:
 		{
 			BMessenger window(fWindow);
-			BFilePanel* panel = new BFilePanel(B_OPEN_PANEL, &window, NULL, 0, false,
-				new BMessage(kPortPathChosen));
+			// The panel keeps a copy of the message.
+			BMessage chosen(kPortPathChosen);
+			BFilePanel* panel = new BFilePanel(B_OPEN_PANEL, &window, NULL, 0, false, &chosen);
 			fPanels.emplace_back(panel);
 			panel->Show();
 			return true;

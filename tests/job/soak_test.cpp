@@ -4,13 +4,20 @@
 // check at exit covers every job; the descriptors are counted here. Prints
 // the resident memory and the open descriptors at jobs 100 and 1,000.
 #include <dirent.h>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include <KitPrivate.h>
+#include <Menu.h>
+#include <MenuBar.h>
+#include <MenuItem.h>
 #include <PrinterPorts.h>
+#include <Window.h>
 
 #include "CommandCodes.h"
 #include "JobHarness.h"
@@ -75,6 +82,20 @@ TEST_F(Soak, ThousandJobsLeaveNothingOpenAndTheLastPrintsWhole)
 		MMtr, MCrs };
 
 	RunJob({ good });
+	// The window's search for printers has ended, and with it what it had
+	// open: the Setup menu lists what it found.
+	BMenuBar* bar = fApplication->WindowAt(0)->KeyMenuBar();
+	for (int wait = 0; wait < 500; wait++) {
+		std::string first;
+		{
+			std::lock_guard<std::recursive_mutex> lock(KitPrivate::MenuTreeLock());
+			first = bar->ItemAt(bar->CountItems() - 1)->Submenu()->ItemAt(0)->Label();
+		}
+		if (first != "Looking for Printers...")
+			break;
+		std::this_thread::sleep_for(std::chrono::milliseconds(10));
+	}
+	WaitForWindow();
 	int descriptorsAtStart = OpenDescriptors();
 	const int kJobs = 1000;
 	for (int job = 1; job < kJobs; job++) {
