@@ -48,9 +48,13 @@ CreateDefaultBackend()
 	const char* wanted = getenv("QUILLON_PLATFORM");
 	bool headless = wanted != NULL && strcmp(wanted, "headless") == 0;
 	bool desktop = wanted != NULL && strcmp(wanted, "desktop") == 0;
-	// Without DISPLAY no display can be opened; the module is not loaded.
-	const char* display = getenv("DISPLAY");
-	if (!headless && (desktop || (display != NULL && display[0] != '\0'))) {
+	// Without DISPLAY or WAYLAND_DISPLAY no display can be opened; the
+	// module is not loaded.
+	auto set = [](const char* name) {
+		const char* value = getenv(name);
+		return value != NULL && value[0] != '\0';
+	};
+	if (!headless && (desktop || set("DISPLAY") || set("WAYLAND_DISPLAY"))) {
 		if (desktop_backend_maker maker = LoadDesktopModule()) {
 			if (PlatformBackend* backend = maker(!desktop))
 				return backend;

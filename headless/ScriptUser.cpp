@@ -197,9 +197,11 @@ run_script(HeadlessBackend* backend, std::istream& script)
 		if (kind == kScriptSkip)
 			continue;
 
-		if (kind == kScriptAction && backend->StopsWork(words))
-			backend->WaitRest();
-		else
+		// At rest but for a job at its printer, the window's menus may be
+		// read: an item that stops the job is chosen now, any other action
+		// waits for the job too.
+		backend->WaitRest();
+		if (kind != kScriptAction || !backend->StopsWork(words))
 			backend->WaitIdle();
 		// The action and its report in one turn: once the application object
 		// is gone there is nothing to act on, and the process is ending.
