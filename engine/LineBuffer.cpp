@@ -284,18 +284,25 @@ ClosePrinterPort()
 static bool
 AbandonPort(bool quitting)
 {
-	std::lock_guard<std::mutex> lock(sPortLock);
-	FILE* port = Port().exchange(nullptr);
-	if (port == nullptr)
-		return false;
-	(quitting ? sClosedByQuit : sCancelled) = true;
-	sPagesWhenAbandoned = gJobProgress.pages.load(std::memory_order_relaxed);
-	// A write under way may be waiting for a printer that stopped reading;
-	// it gives up now and leaves the close to us or to itself, as below.
-	if (sAbandon != nullptr)
-		sAbandon(port);
-	sCloseAfterUse.store(port);
-	if (!sPortInUse.load())
+	bool inUse;
+	{
+		std::lock_guard<std::mutex> lock(sPortLock);
+		FILE* port = Port().exchange(nullptr);
+		if (port == nullptr)
+			return false;
+		(quitting ? sClosedByQuit : sCancelled) = true;
+		sPagesWhenAbandoned = gJobProgress.pages.load(std::memory_order_relaxed);
+		// A write under way may be waiting for a printer that stopped
+		// reading; it gives up now and leaves the close to us or to itself,
+		// as below.
+		if (sAbandon != nullptr)
+			sAbandon(port);
+		sCloseAfterUse.store(port);
+		inUse = sPortInUse.load();
+	}
+	// Closed with the lock free: the close of a CUPS queue's stream asks
+	// whether the job was abandoned, which takes the lock.
+	if (!inUse)
 		CloseAfterUse();
 	return true;
 }

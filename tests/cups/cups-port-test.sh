@@ -93,6 +93,32 @@ else
 	failures=$((failures + 1))
 fi
 
+# Cancel Printing while a job goes to the queue: CUPS cancels the job, so the
+# printer gets nothing of it, and the status bar says so.
+seq 400000 | sed "s/.*/line & of a job that is cancelled/" >"$scratch/in/big.txt"
+: >"$received"
+jobs_before=$(lpstat -W completed -o raw | wc -l)
+(cd "$scratch" && QUILLON_PARALLEL1=cups://raw QUILLON_STATUS_EVENTS=1 QUILLON_PLATFORM=headless "$quillon" \
+	>"$scratch/events" 2>"$scratch/stderr" <<-SCRIPT
+	drop in/big.txt
+	menu "Cancel Printing"
+	SCRIPT
+)
+for _ in $(seq 250); do
+	[ -z "$(lpstat -W not-completed -o)" ] && [ "$(lpstat -W completed -o raw | wc -l)" -gt "$jobs_before" ] && break
+	sleep 0.02
+done
+sleep 0.2
+if grep -q $'^status\tCancelled - Printed 1 file' "$scratch/events" && [ ! -s "$received" ] \
+	&& grep -q "Canceled" "$scratch/log/error_log"; then
+	echo "ok   Cancel Printing cancels the CUPS job"
+else
+	echo "FAIL Cancel Printing and the CUPS job: $(stat -c %s "$received") bytes printed"
+	cat "$scratch/events" "$scratch/stderr"
+	grep -i cancel "$scratch/log/error_log" || true
+	failures=$((failures + 1))
+fi
+
 # expect_failure NAME PORT REASON: the port alert, and the reason on standard
 # error.
 expect_failure() {
