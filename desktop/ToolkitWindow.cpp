@@ -278,6 +278,8 @@ ToolkitWindow::_AddShortcuts()
 
 ToolkitWindow::~ToolkitWindow()
 {
+	if (fMenuTimer != 0)
+		g_source_remove(fMenuTimer);
 	gtk_window_destroy(fWindow);
 	g_object_unref(fWindow);
 	g_object_unref(fActions);
@@ -387,12 +389,40 @@ ToolkitWindow::SetMenu(const MenuCopy& menu)
 	if (fBar == NULL)
 		return;
 	if (SameItems(menu, fMenu)) {
+		fMenuWaits = false;
 		std::vector<bool> marks;
 		MarksOf(menu, marks);
 		SetMarks(marks);
 		return;
 	}
-	// Items came or went: every action goes, and the bar is made anew.
+	// Items came or went. A menu the user has open would close under him
+	// if the bar were made anew now: that waits until no menu is open.
+	fWaitingMenu = menu;
+	fMenuWaits = true;
+	if (fMenuTimer == 0)
+		fMenuTimer = g_timeout_add(100, &ToolkitWindow::_RebuildWhenClosed, this);
+}
+
+gboolean
+ToolkitWindow::_RebuildWhenClosed(gpointer data)
+{
+	ToolkitWindow* self = static_cast<ToolkitWindow*>(data);
+	GtkWidget* focus = gtk_window_get_focus(self->fWindow);
+	GtkWidget* open = focus != NULL ? gtk_widget_get_ancestor(focus, GTK_TYPE_POPOVER) : NULL;
+	if (open != NULL && gtk_widget_get_mapped(open))
+		return G_SOURCE_CONTINUE;
+	self->fMenuTimer = 0;
+	if (self->fMenuWaits) {
+		self->fMenuWaits = false;
+		self->_ReplaceMenu(self->fWaitingMenu);
+	}
+	return G_SOURCE_REMOVE;
+}
+
+// Every action goes, and the bar is made anew.
+void
+ToolkitWindow::_ReplaceMenu(const MenuCopy& menu)
+{
 	for (Action* action : fItems) {
 		g_action_map_remove_action(G_ACTION_MAP(fActions), g_action_get_name(G_ACTION(action->plain)));
 		g_action_map_remove_action(G_ACTION_MAP(fActions), g_action_get_name(G_ACTION(action->marked)));

@@ -65,6 +65,8 @@ private:
 
 	GMenu* _BuildMenu(const MenuCopy& menu);
 	void _AddShortcuts();
+	void _ReplaceMenu(const MenuCopy& menu);
+	static gboolean _RebuildWhenClosed(gpointer data);
 	static void _Draw(GtkDrawingArea* area, cairo_t* cairo, int width, int height, gpointer data);
 	static void _Activated(GSimpleAction* action, GVariant* parameter, gpointer data);
 	static gboolean _CloseRequested(GtkWindow* window, gpointer data);
@@ -89,6 +91,10 @@ private:
 	std::vector<Group*> fGroups;
 	std::vector<bool> fMarks;
 	std::vector<char> fShortcutKeys;
+	// A new menu waits while one of the bar's menus is open.
+	MenuCopy fWaitingMenu;
+	bool fMenuWaits = false;
+	guint fMenuTimer = 0;
 	std::string fUiFamily;
 };
 
