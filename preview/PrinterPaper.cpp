@@ -609,6 +609,43 @@ static bool OnOffParameter(uint8_t n)
 	return n == 0 || n == 1 || n == '0' || n == '1';
 }
 
+// The two-byte escapes ESC/P and the Proprinter read alike: condensed,
+// emphasized and double strike on and off, the upper control codes, the
+// end of super- and subscript (the line keeps its place), 1/8 and 1/6 inch
+// line spacing. False for any other.
+bool PrinterPaper::_SharedEscape(uint8_t command)
+{
+	switch (command) {
+		case 0x0F:
+			fCondensed = true;
+			return true;
+		case 'G':
+		case 'E':
+			fBold = true;
+			return true;
+		case 'H':
+		case 'F':
+			fBold = false;
+			return true;
+		case '6':
+			fUpperControls = false;
+			return true;
+		case '7':
+			fUpperControls = true;
+			return true;
+		case 'T':
+			return true;
+		case '0':
+			fLineSpacing = kInch / 8;
+			return true;
+		case '2':
+			fLineSpacing = kInch / 6;
+			return true;
+		default:
+			return false;
+	}
+}
+
 void PrinterPaper::_EscP()
 {
 	const uint8_t command = static_cast<uint8_t>(fPending[1]);
@@ -627,36 +664,11 @@ void PrinterPaper::_EscP()
 		case 'g':
 			fCpi = 15;
 			break;
-		case 0x0F:
-			fCondensed = true;
-			break;
-		case 'G':
-		case 'E':
-			fBold = true;
-			break;
-		case 'H':
-		case 'F':
-			fBold = false;
-			break;
 		case '4':
 			fItalic = true;
 			break;
 		case '5':
 			fItalic = false;
-			break;
-		case '6':
-			fUpperControls = false;
-			break;
-		case '7':
-			fUpperControls = true;
-			break;
-		case 'T':
-			break; // super- and subscript end; the line keeps its place
-		case '0':
-			fLineSpacing = kInch / 8;
-			break;
-		case '2':
-			fLineSpacing = kInch / 6;
 			break;
 		case 'x':
 		case 'p':
@@ -731,6 +743,8 @@ void PrinterPaper::_EscP()
 			_Unknown(length);
 			return;
 		default:
+			if (_SharedEscape(command))
+				break;
 			_Unknown(2);
 			return;
 	}
@@ -746,31 +760,6 @@ void PrinterPaper::_Proprinter()
 		case ':':
 			fCpi = 12;
 			fCondensed = false;
-			break;
-		case 0x0F:
-			fCondensed = true;
-			break;
-		case 'G':
-		case 'E':
-			fBold = true;
-			break;
-		case 'H':
-		case 'F':
-			fBold = false;
-			break;
-		case '6':
-			fUpperControls = false;
-			break;
-		case '7':
-			fUpperControls = true;
-			break;
-		case 'T':
-			break;
-		case '0':
-			fLineSpacing = kInch / 8;
-			break;
-		case '2':
-			fLineSpacing = kInch / 6;
 			break;
 		case 'I':
 		case 'k':
@@ -827,6 +816,8 @@ void PrinterPaper::_Proprinter()
 			_Unknown(length);
 			return;
 		default:
+			if (_SharedEscape(command))
+				break;
 			_Unknown(2);
 			return;
 	}

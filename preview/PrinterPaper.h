@@ -87,6 +87,7 @@ private:
 	void _Control(uint8_t byte);
 	void _Escape();
 	void _EscP();
+	bool _SharedEscape(uint8_t command);
 	void _Pcl();
 	void _Proprinter();
 	bool _Need(size_t count);
