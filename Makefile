@@ -88,11 +88,11 @@ fuzz: deps
 # build-bench/bench/*_bench go into the details.
 bench: deps
 	cmake -S . -B $(BUILD)-bench -DCMAKE_BUILD_TYPE=Release -DQUILLON_WERROR=ON -DQUILLON_TESTS=OFF
-	cmake --build $(BUILD)-bench -j$(JOBS) --target speed_table preview_bench texttoquillon quillon-ppds quillon
+	cmake --build $(BUILD)-bench -j$(JOBS) --target speed_table preview_bench texttoquillon quillon-ppds quillon window_shown
 	$(BUILD)-bench/bench/speed_table
 	$(BUILD)-bench/bench/preview_bench
 	bash bench/cups-filter-bench.sh $(BUILD)-bench
-	sh bench/desktop_startup.sh $(BUILD)-bench/app/quillon 11
+	sh bench/desktop_startup.sh $(BUILD)-bench/app/quillon $(BUILD)-bench/bench/window_shown 11
 
 clean:
 	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-tsan $(BUILD)-bench $(BUILD)-fuzz
