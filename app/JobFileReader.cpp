@@ -18,7 +18,6 @@ JobFileReader::BeginJob(std::string* problem)
 {
 	if (!fCharacterSet.Choose(problem))
 		return false;
-	fReadError = 0;
 	return true;
 }
 
@@ -78,8 +77,6 @@ JobFileReader::ReadPiece()
 			}
 		}
 		if (read < 0) {
-			if (fReadError == 0)
-				fReadError = static_cast<int>(-read);
 			if (fFileReadError == 0)
 				fFileReadError = static_cast<int>(-read);
 		}

@@ -31,7 +31,6 @@ public:
 	std::string EndFile(const std::string& name);
 
 	// The first read that failed in this job (an errno value), or 0.
-	int ReadError() const { return fReadError; }
 	// Why the last Open failed, and the first read of the current file that
 	// failed (errno values), or 0.
 	int OpenError() const { return fOpenError; }
@@ -58,11 +57,10 @@ private:
 	void MakeResident(size_t size);
 
 	// Whether the current file may have more to read after the piece in
-	// FileBuffer, and the first read that failed in this job.
+	// FileBuffer.
 	bool fMoreToRead = false;
 	bool fStreamed = false;  // read in pieces smaller than FileBuffer
 	size_t fSizeHint = 0;    // the file's size as its directory entry says
-	int fReadError = 0;
 	int fFileReadError = 0;
 	int fOpenError = 0;
 	std::atomic<int64_t> fFileRead{0};

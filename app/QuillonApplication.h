@@ -5,6 +5,8 @@
 
 #include "JobFileReader.h"
 
+// The application's signature, process-wide as the program has always kept
+// it; only the application's constructor reads it.
 extern const char* APP_SIGNATURE;
 
 // The file each print job reads, one listed file after the other.

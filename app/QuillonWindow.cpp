@@ -14,13 +14,16 @@
 #include "JobStatus.h"
 #include "LineBuffer.h"
 #include "MenuTable.h"
+#include "PortChoices.h"
+#include "PrinterPorts.h"
 #include "PrinterProfiles.h"
 #include "QuillonView.h"
-#include "PortChoices.h"
 #include "QuitRequest.h"
 #include "SettingCommands.h"
 #include "SettingsStore.h"
 #include "SetupMenu.h"
+
+BFilePanel* OpenFilePanel = NULL;
 
 // Marks the chosen item as the current choice of its group, and no other:
 // the items between the separators around it, or every printer model of the
@@ -115,6 +118,7 @@ QuillonWindow::QuillonWindow(BRect frame)
 
 QuillonWindow::~QuillonWindow()
 {
+	OpenFilePanel = NULL;
 }
 
 // Where the ports lead comes from the ports file unless the environment says;
@@ -124,7 +128,7 @@ QuillonWindow::~QuillonWindow()
 void
 QuillonWindow::_SetUp()
 {
-	std::vector<std::string> problems = load_port_choices();
+	std::vector<std::string> problems = load_port_choices(is_port_variable);
 	for (uint32 command : fSetup->Remembered().Load(&problems)) {
 		if (RunSettingCommand(command) != kNotASettingCommand)
 			MarkChoice(fMenuBar, command);
@@ -179,9 +183,9 @@ QuillonWindow::QuitRequested()
 void
 QuillonWindow::_OpenPrintPanel()
 {
-	BFilePanel* panel = new BFilePanel(B_OPEN_PANEL, NULL, NULL, 0, true, NULL, NULL, false, true);
-	fPanels.emplace_back(panel);
-	panel->Show();
+	OpenFilePanel = new BFilePanel(B_OPEN_PANEL, NULL, NULL, 0, true, NULL, NULL, false, true);
+	fPanels.emplace_back(OpenFilePanel);
+	OpenFilePanel->Show();
 }
 
 // The change is made first, the store free again, then the user is told what

@@ -9,6 +9,12 @@
 
 class SetupMenu;
 
+// The most recently created open panel; NULL until the first "Print" and once
+// the window is gone. The window owns every panel it made (each answers on
+// its own); this only names the newest, which is the program's name for it,
+// and nothing needs to read it.
+extern BFilePanel* OpenFilePanel;
+
 class QuillonWindow : public BWindow {
 public:
 	QuillonWindow(BRect frame);

@@ -57,7 +57,6 @@ public:
 	void SetMenu(const MenuCopy& menu);
 
 	GtkWindow* Window() const { return fWindow; }
-	BWindow* KitWindow() const { return fKitWindow; }
 
 private:
 	struct Action;

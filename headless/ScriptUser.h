@@ -8,9 +8,10 @@
 
 class HeadlessBackend;
 
-// The words of one script line: separated by spaces; a word with spaces is
-// written in double quotes, with \" and \\ inside them. Returns false when a
-// quote is left open.
+// The words of one script line: separated by spaces, tabs or carriage
+// returns; a word with spaces is written in double quotes, where \" \\ \t \n
+// \r and \xHH stand for the byte the event lines escape that way (any other
+// backslash stands for itself). Returns false when a quote is left open.
 bool split_script_line(const std::string& line, std::vector<std::string>& words);
 
 enum script_line_kind {

@@ -21,7 +21,6 @@ public:
 	const char* Text() const { return fText.c_str(); }
 	int32 CountButtons() const { return static_cast<int32>(fButtons.size()); }
 	const char* ButtonLabel(int32 index) const;
-	button_width ButtonWidth() const { return fWidth; }
 	alert_type Type() const { return fType; }
 
 private:

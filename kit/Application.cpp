@@ -99,13 +99,6 @@ BApplication::Run()
 	return 0;
 }
 
-bool
-BApplication::IsRunning() const
-{
-	std::lock_guard<std::mutex> lock(fWindowLock);
-	return fRunning;
-}
-
 void
 BApplication::Quit()
 {

@@ -36,7 +36,6 @@ public:
 	int32 CountWindows() const;
 	BWindow* WindowAt(int32 index) const;
 	const char* Signature() const { return fSignature.c_str(); }
-	bool IsRunning() const;
 
 private:
 	friend class BWindow;

@@ -3,11 +3,9 @@
 #include <cstring>
 
 static const BFont sPlainFont(B_PLAIN_FONT_KIND, 12.0f);
-static const BFont sBoldFont(B_BOLD_FONT_KIND, 12.0f);
 static const BFont sFixedFont(B_FIXED_FONT_KIND, 12.0f);
 
 const BFont* be_plain_font = &sPlainFont;
-const BFont* be_bold_font = &sBoldFont;
 const BFont* be_fixed_font = &sFixedFont;
 
 float

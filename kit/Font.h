@@ -25,5 +25,4 @@ private:
 };
 
 extern const BFont* be_plain_font;
-extern const BFont* be_bold_font;
 extern const BFont* be_fixed_font;

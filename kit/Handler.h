@@ -16,7 +16,6 @@ public:
 	// Call with the looper that dispatches to this handler locked, or before
 	// it runs.
 	void SetNextHandler(BHandler* handler);
-	BHandler* NextHandler() const { return fNextHandler; }
 
 private:
 	BHandler* fNextHandler;

@@ -30,7 +30,6 @@ public:
 
 	const char* Title() const { return fTitle.c_str(); }
 	menu_layout Layout() const { return fLayout; }
-	BMenuItem* Superitem() const { return fSuperitem; }
 	// The window of the menu bar this menu hangs from.
 	BWindow* MenuWindow() const;
 

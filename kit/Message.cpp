@@ -124,21 +124,6 @@ BMessage::FindPointer(const char* name, void** pointer) const
 	return FindPointer(name, 0, pointer);
 }
 
-int32
-BMessage::CountEntries(const char* name) const
-{
-	int32 count = 0;
-	if (auto found = fRefs.find(name); found != fRefs.end())
-		count += static_cast<int32>(found->second.size());
-	if (auto found = fInt32s.find(name); found != fInt32s.end())
-		count += static_cast<int32>(found->second.size());
-	if (auto found = fStrings.find(name); found != fStrings.end())
-		count += static_cast<int32>(found->second.size());
-	if (auto found = fPointers.find(name); found != fPointers.end())
-		count += static_cast<int32>(found->second.size());
-	return count;
-}
-
 bool
 BMessage::IsEmpty() const
 {

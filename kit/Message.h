@@ -33,7 +33,6 @@ public:
 	status_t FindPointer(const char* name, void** pointer) const;
 
 	// How many entries of any type carry this name.
-	int32 CountEntries(const char* name) const;
 	bool IsEmpty() const;
 
 	uint32 what;

@@ -152,20 +152,6 @@ BStatusBar::SetMaxValue(float max)
 }
 
 void
-BStatusBar::SetText(const char* text)
-{
-	fText = text != NULL ? text : "";
-	_Changed();
-}
-
-void
-BStatusBar::SetTrailingText(const char* text)
-{
-	fTrailingText = text != NULL ? text : "";
-	_Changed();
-}
-
-void
 BStatusBar::_Changed()
 {
 	Invalidate();

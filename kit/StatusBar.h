@@ -32,15 +32,9 @@ public:
 	// Back to 0 of 100 with no texts, and these labels.
 	void Reset(const char* label = NULL, const char* trailingLabel = NULL);
 	void SetMaxValue(float max);
-	void SetText(const char* text);
-	void SetTrailingText(const char* text);
 
-	float CurrentValue() const { return fValue; }
-	float MaxValue() const { return fMax; }
 	const char* Label() const { return fLabel.c_str(); }
-	const char* TrailingLabel() const { return fTrailingLabel.c_str(); }
 	const char* Text() const { return fText.c_str(); }
-	const char* TrailingText() const { return fTrailingText.c_str(); }
 
 private:
 	void _Changed();

@@ -32,7 +32,6 @@ public:
 
 	void MovePenTo(BPoint point);
 	void MovePenTo(float x, float y);
-	BPoint PenLocation() const { return fPenLocation; }
 	void DrawString(const char* string, escapement_delta* delta = NULL);
 	// Draws the string in the room of width from the pen, shortened where
 	// the mode says (B_TRUNCATE_MIDDLE...) when the backend's font needs

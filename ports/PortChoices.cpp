@@ -10,7 +10,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "PrinterPorts.h"
 
 namespace {
 
@@ -153,7 +152,7 @@ write_file_atomically(const std::string& path, const std::string& text, std::str
 }
 
 std::vector<std::string>
-load_port_choices()
+load_port_choices(bool (*isPortVariable)(const std::string& name))
 {
 	std::vector<std::string> problems;
 	std::string path = config_file_path("ports");
@@ -182,11 +181,11 @@ load_port_choices()
 		if (SplitLine(text.substr(start, end - start), &name, &value, &wellFormed)) {
 			if (!wellFormed)
 				problems.push_back(where + "not NAME=VALUE");
-			else if (!is_port_variable(name))
+			else if (!isPortVariable(name))
 				problems.push_back(where + (name.empty() ? "no name" : name + " is no port variable"));
 			else if (read.count(name) != 0)
 				problems.push_back(where + name + " is set twice; the later value holds");
-			if (wellFormed && is_port_variable(name))
+			if (wellFormed && isPortVariable(name))
 				read[name] = value;
 		}
 		start = end + 1;

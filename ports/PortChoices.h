@@ -25,8 +25,9 @@ bool write_file_atomically(const std::string& path, const std::string& text, std
 
 // Reads the ports file, if there is one. Each line that cannot be used comes
 // back as one problem ("line 3: FOO is no port variable"); the lines around it
-// still count. A file that cannot be read is one problem.
-std::vector<std::string> load_port_choices();
+// still count. A file that cannot be read is one problem. Only the names the
+// ports know (isPortVariable) are taken.
+std::vector<std::string> load_port_choices(bool (*isPortVariable)(const std::string& name));
 
 // The window's choice: the variable leads to value from now on, and the
 // ports file keeps it (its other lines stay as they were). False with why
