@@ -188,11 +188,11 @@ QuillonJob::Run()
 		// The bar goes on through the close: a network printer's job ends
 		// only once the printer has all of it.
 		JobTicker ticker(fWindow, static_cast<int32>(fFiles.size()), &fReader);
-		// From here to the close the user may cancel it.
+		// From here to the end of the close the user may cancel it.
 		activity_stoppable_begin();
 		_PrintFiles(ticker);
-		activity_stoppable_end();
 		ClosePrinterPort();
+		activity_stoppable_end();
 		ticker.Stop();
 		fPages = PrinterPortAbandoned() ? ticker.PagesUpTo(PagesWhenPortAbandoned()) : ticker.Pages();
 	}

@@ -35,6 +35,10 @@ static bool sCancelled = false;  // the job was cancelled, the program goes on
 static int32_t sPagesWhenAbandoned = 0;
 static int sPortError = 0;
 static port_abandoner sAbandon = nullptr;  // what Quit calls on the port
+// The port the job is closing: its last bytes may still be on their way (a
+// network printer has them only once it has acknowledged them), and Quit or
+// Cancel cut that short as they cut a write.
+static FILE* sClosing = nullptr;
 
 static inline std::atomic_ref<FILE*>
 Port()
@@ -273,10 +277,13 @@ ClosePrinterPort()
 	{
 		std::lock_guard<std::mutex> lock(sPortLock);
 		port = Port().exchange(nullptr);
+		sClosing = port;
 	}
 	// The job's own thread is the only writer, so no write is under way here.
 	if (port != nullptr && fclose(port) != 0)
 		RecordPortError(errno);
+	std::lock_guard<std::mutex> lock(sPortLock);
+	sClosing = nullptr;
 }
 
 // Quit and Cancel take the port away alike; only what the job says after
@@ -288,6 +295,14 @@ AbandonPort(bool quitting)
 	{
 		std::lock_guard<std::mutex> lock(sPortLock);
 		FILE* port = Port().exchange(nullptr);
+		if (port == nullptr && sClosing != nullptr && !sClosedByQuit && !sCancelled) {
+			// The job is closing it: its close gives up waiting and ends.
+			(quitting ? sClosedByQuit : sCancelled) = true;
+			sPagesWhenAbandoned = gJobProgress.pages.load(std::memory_order_relaxed);
+			if (sAbandon != nullptr)
+				sAbandon(sClosing);
+			return true;
+		}
 		if (port == nullptr)
 			return false;
 		(quitting ? sClosedByQuit : sCancelled) = true;

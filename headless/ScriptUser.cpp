@@ -223,9 +223,13 @@ start_script_user(HeadlessBackend* backend)
 	static std::mutex& sOutputLock = *new std::mutex;
 	backend->SetEventSink([](const std::string& line) {
 		std::lock_guard<std::mutex> lock(sOutputLock);
+		// The stream's own lock too: the engine's messages are printed to it
+		// from the job's thread, and must not fall inside a line.
+		flockfile(stdout);
 		fputs(line.c_str(), stdout);
 		fputc('\n', stdout);
 		fflush(stdout);
+		funlockfile(stdout);
 	});
 	// The reader may still wait for input when the application quits; the
 	// process ends without it.

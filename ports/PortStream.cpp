@@ -298,6 +298,15 @@ int
 ClosePort(void* cookie)
 {
 	PortStream* stream = static_cast<PortStream*>(cookie);
+	if (stream->behind != nullptr) {
+		int behind = stream->behind->Finish();
+		if (stream->firstError == 0)
+			stream->firstError = behind;
+	}
+	// Still watched and still found by Quit while the last bytes go: the bar
+	// counts what the printer has, and the wait can be given up.
+	if (stream->socket && stream->firstError == 0 && !stream->abandoned.load(std::memory_order_relaxed))
+		stream->firstError = FinishDelivery(*stream);
 	{
 		std::lock_guard<std::mutex> lock(sStreamsLock);
 		sStreams.erase(std::remove_if(sStreams.begin(), sStreams.end(),
@@ -309,14 +318,13 @@ ClosePort(void* cookie)
 		if (stream->statusDescriptor >= 0)
 			close(stream->statusDescriptor);
 	}
-	if (stream->behind != nullptr) {
-		int behind = stream->behind->Finish();
-		if (stream->firstError == 0)
-			stream->firstError = behind;
-	}
-	if (stream->socket && stream->firstError == 0 && !stream->abandoned.load(std::memory_order_relaxed))
-		stream->firstError = FinishDelivery(*stream);
 	int error = stream->firstError;
+	// A job given up is given up at the printer too: what the system still
+	// holds for it is dropped, not sent after the close.
+	if (stream->socket && stream->abandoned.load(std::memory_order_relaxed)) {
+		struct linger drop = { 1, 0 };
+		setsockopt(stream->descriptor, SOL_SOCKET, SO_LINGER, &drop, sizeof(drop));
+	}
 	if (close(stream->descriptor) != 0 && error == 0 && errno != EINTR)
 		error = errno;
 	close(stream->wake);

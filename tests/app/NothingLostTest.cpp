@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <arpa/inet.h>
 #include <chrono>
+#include <csignal>
 #include <fcntl.h>
 #include <functional>
 #include <poll.h>
@@ -28,11 +29,12 @@ using std::chrono::milliseconds;
 
 // A network printer on 127.0.0.1 with a small receive buffer, so that the
 // job outruns it: it says its banner first, as printers with a PJL back
-// channel do, then reads slowly until the job closes its side, or resets
-// the connection once it has resetAfter bytes (0: never).
+// channel do, then (after pauseMilliseconds) reads slowly until the job
+// closes its side, or resets the connection once it has resetAfter bytes
+// (0: never).
 class TalkingPrinter {
 public:
-	explicit TalkingPrinter(size_t resetAfter = 0)
+	explicit TalkingPrinter(size_t resetAfter = 0, int pauseMilliseconds = 0)
 	{
 		fListener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
 		int small = 8192;
@@ -45,7 +47,7 @@ public:
 		listen(fListener, 1);
 		getsockname(fListener, reinterpret_cast<sockaddr*>(&address), &length);
 		port = "tcp://127.0.0.1:" + std::to_string(ntohs(address.sin_port));
-		fThread = std::thread([this, resetAfter] { _Serve(resetAfter); });
+		fThread = std::thread([this, resetAfter, pauseMilliseconds] { _Serve(resetAfter, pauseMilliseconds); });
 	}
 	~TalkingPrinter() { Received(); }
 
@@ -63,7 +65,7 @@ public:
 	std::string port;
 
 private:
-	void _Serve(size_t resetAfter)
+	void _Serve(size_t resetAfter, int pauseMilliseconds)
 	{
 		struct pollfd wait = { fListener, POLLIN, 0 };
 		if (poll(&wait, 1, 20000) != 1)
@@ -71,6 +73,7 @@ private:
 		int connection = accept(fListener, NULL, NULL);
 		const char kBanner[] = "@PJL READY\r\n";
 		send(connection, kBanner, sizeof(kBanner) - 1, MSG_NOSIGNAL);
+		std::this_thread::sleep_for(milliseconds(pauseMilliseconds));
 		char buffer[4096];
 		for (int reads = 0; reads < 100000; reads++) {
 			struct pollfd more = { connection, POLLIN, 0 };
@@ -131,6 +134,46 @@ TEST(NothingLost, APrinterThatTalksBackGetsEveryByteAndAResetIsAFailedWrite)
 		EXPECT_EQ(split_event(alerts[0])[2].rfind("Printing to /dev/parallel/parallel1 (" + printer.port
 			+ ") failed: ", 0), 0u) << alerts[0];
 		EXPECT_NE(alerts[0].find("Part of the output was lost."), std::string::npos);
+	}
+}
+
+// A job small enough for the system to take whole, to a printer that takes
+// none of it for a while: the job's last wait is for the printer. The bar
+// counts what the printer has and says it waits; Cancel Printing and a quit
+// signal end that wait, and the printer gets no more than it had.
+TEST(NothingLost, TheLastWaitForANetworkPrinterIsCountedAndCanBeEnded)
+{
+	ScratchDir directory;
+	const std::string listing = Listing(150000);
+	directory.Write("listing.txt", listing);
+	for (bool cancel : { true, false }) {
+		TalkingPrinter printer(0, 4000);
+		RunOptions options;
+		options.environment = { { "QUILLON_STATUS_EVENTS", "1" }, { "QUILLON_PARALLEL1", printer.port } };
+		if (cancel) {
+			options.laterScript = "key .\n";
+			options.laterAfterMilliseconds = 2000;
+		} else {
+			options.keepInputOpen = true;
+			options.signalNumber = SIGTERM;
+			options.signalAfterMilliseconds = 2000;
+		}
+		RunResult result = run_quillon(directory, "drop listing.txt\n", options);
+		EXPECT_LT(printer.Received().size(), listing.size() / 2) << cancel << result.Describe();
+		EXPECT_TRUE(result.exited && result.exitCode == (cancel ? 0 : 143)) << result.Describe();
+		EXPECT_TRUE(result.Events("alert").empty()) << result.Describe();
+		std::vector<std::string> statuses = result.Events("status");
+		auto waiting = std::find_if(statuses.begin(), statuses.end(), [](const std::string& status) {
+			return status.find(" - waiting for the printer") != std::string::npos;
+		});
+		ASSERT_NE(waiting, statuses.end()) << result.Describe();
+		size_t kb = waiting->find(" KB of ");
+		ASSERT_NE(kb, std::string::npos) << *waiting;
+		size_t start = waiting->rfind(' ', kb - 1) + 1;
+		EXPECT_LE(std::stol(waiting->substr(start, kb - start)), 64) << *waiting;
+		if (cancel) {
+			EXPECT_EQ(statuses.back().rfind("status\tCancelled - Printed 1 file", 0), 0u) << result.Describe();
+		}
 	}
 }
 

@@ -217,8 +217,11 @@ run_quillon(const ScratchDir& directory, const std::string& script, const RunOpt
 	std::chrono::steady_clock::time_point signalled;
 	bool signalPending = options.signalNumber != 0;
 	size_t written = 0;
+	std::string toWrite = script;
+	auto laterAt = started + std::chrono::milliseconds(options.laterAfterMilliseconds);
+	bool laterPending = !options.laterScript.empty();
 	int inputFd = input[1];
-	if (script.empty() && !options.keepInputOpen) {
+	if (script.empty() && !options.keepInputOpen && !laterPending) {
 		close(inputFd);
 		inputFd = -1;
 	}
@@ -242,10 +245,18 @@ run_quillon(const ScratchDir& directory, const std::string& script, const RunOpt
 			left = std::min<long long>(left, std::chrono::duration_cast<std::chrono::milliseconds>(
 				signalAt - std::chrono::steady_clock::now()).count() + 1);
 		}
+		if (laterPending && std::chrono::steady_clock::now() >= laterAt) {
+			toWrite += options.laterScript;
+			laterPending = false;
+		}
+		if (laterPending) {
+			left = std::min<long long>(left, std::chrono::duration_cast<std::chrono::milliseconds>(
+				laterAt - std::chrono::steady_clock::now()).count() + 1);
+		}
 		pollfd fds[3];
 		nfds_t count = 0;
 		int inputSlot = -1, outSlot = -1, errSlot = -1;
-		if (inputFd >= 0 && written < script.size()) {
+		if (inputFd >= 0 && written < toWrite.size()) {
 			inputSlot = static_cast<int>(count);
 			fds[count++] = {inputFd, POLLOUT, 0};
 		}
@@ -264,12 +275,12 @@ run_quillon(const ScratchDir& directory, const std::string& script, const RunOpt
 			continue;
 
 		if (inputSlot >= 0 && (fds[inputSlot].revents & (POLLOUT | POLLERR | POLLHUP)) != 0) {
-			ssize_t n = write(inputFd, script.data() + written, script.size() - written);
+			ssize_t n = write(inputFd, toWrite.data() + written, toWrite.size() - written);
 			if (n > 0)
 				written += static_cast<size_t>(n);
 			else if (n < 0 && errno != EAGAIN && errno != EINTR)
-				written = script.size();  // the program closed its input
-			if (written == script.size() && !options.keepInputOpen) {
+				written = toWrite.size();  // the program closed its input
+			if (written == toWrite.size() && !laterPending && !options.keepInputOpen) {
 				close(inputFd);
 				inputFd = -1;
 			}

@@ -42,6 +42,9 @@ struct RunOptions {
 	// Sends this signal to the program once it has run this long (0: none).
 	int signalNumber = 0;
 	int signalAfterMilliseconds = 0;
+	// More of the script, written once the program has run this long.
+	std::string laterScript;
+	int laterAfterMilliseconds = 0;
 	// Run by root, the program runs as the user nobody, whom permissions hold.
 	bool unprivileged = false;
 	// No file the program writes may grow past this many bytes (0: no
