@@ -311,7 +311,7 @@ QuillonJob::_Report()
 	else if (!fUnread.empty())
 		ShowJobEnd(fWindow, summary, "reading " + fUnread.front().first + " failed");
 	else
-		ShowJobEnd(fWindow, summary, "", 1000);
+		ShowJobEnd(fWindow, summary, is_cups_queue_port(path) ? cups_queue_note() : "", 1000);
 
 	// Nothing is lost without a word: a file that did not open, and output
 	// that did not reach the printer, are told after the output is closed.

@@ -73,6 +73,17 @@ open_cups_queue_port(const char* path, const std::string& title, PortFailure* fa
 	return port;
 }
 
+std::string
+cups_queue_note()
+{
+	std::string error;
+	auto note = reinterpret_cast<void (*)(char*, size_t)>(CupsFunction("quillon_cups_queue_note", &error));
+	char words[512] = "";
+	if (note != nullptr)
+		note(words, sizeof(words));
+	return words;
+}
+
 std::vector<std::string>
 cups_queue_names(int timeoutMs, const std::atomic<bool>& cancel)
 {

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include <cups/cups.h>
 
@@ -38,29 +39,77 @@ WriteJob(void* cookie, const char* bytes, size_t size)
 	return static_cast<ssize_t>(size);
 }
 
-// What became of the job once all of it is in: canceled or aborted by
-// someone else is told, and a failure.
+// What the printer says of itself that holds a job up: its state reasons
+// that are errors or warnings, or that it is offline or paused, in words
+// ("media-empty-error" is "media empty"); empty when nothing holds it.
+std::string
+HoldingReasons(ipp_attribute_t* reasons)
+{
+	std::string words;
+	for (int i = 0; reasons != nullptr && i < ippGetCount(reasons); i++) {
+		std::string reason = ippGetString(reasons, i, nullptr);
+		bool holds = reason == "offline-report" || reason == "paused";
+		for (const char* suffix : { "-error", "-warning", "-report" }) {
+			size_t length = strlen(suffix);
+			if (reason.size() > length && reason.compare(reason.size() - length, length, suffix) == 0) {
+				holds = holds || strcmp(suffix, "-report") != 0;
+				reason.erase(reason.size() - length);
+			}
+		}
+		if (!holds)
+			continue;
+		for (char& c : reason)
+			c = c == '-' ? ' ' : c;
+		words += (words.empty() ? "" : ", ") + reason;
+	}
+	return words;
+}
+
+// The newest job's word from the queue once it was all in, for the status
+// bar: only the job's thread writes and reads it.
+std::string sQueueNote;
+
+// Once all of the job is in, it is followed for a moment: canceled or
+// aborted by someone else fails the job (how says which), and a printer that
+// holds it up (out of paper, offline) is told in the queue's note. A job the
+// queue is still printing when the moment is over is left to it.
 bool
 JobWasStopped(QueueJob* job, std::string* how)
 {
-	ipp_t* request = ippNewRequest(IPP_OP_GET_JOB_ATTRIBUTES);
+	const int kLooks = 15;  // a tenth of a second apart
 	char uri[1024];
 	httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof(uri), "ipp", nullptr, "localhost", 0,
 		"/jobs/%d", job->id);
-	ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "job-uri", nullptr, uri);
-	ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
-		cupsUser());
-	ipp_t* response = cupsDoRequest(job->http, request, "/");
-	bool stopped = false;
-	if (ipp_attribute_t* state = ippFindAttribute(response, "job-state", IPP_TAG_ENUM)) {
-		int value = ippGetInteger(state, 0);
+	static const char* const kWanted[] = { "job-state", "job-printer-state-reasons" };
+	for (int look = 0; look < kLooks; look++) {
+		if (look > 0)
+			std::this_thread::sleep_for(std::chrono::milliseconds(100));
+		ipp_t* request = ippNewRequest(IPP_OP_GET_JOB_ATTRIBUTES);
+		ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "job-uri", nullptr, uri);
+		ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
+			cupsUser());
+		ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 2, nullptr,
+			kWanted);
+		ipp_t* response = cupsDoRequest(job->http, request, "/");
+		ipp_attribute_t* state = ippFindAttribute(response, "job-state", IPP_TAG_ENUM);
+		int value = state != nullptr ? ippGetInteger(state, 0) : 0;
+		std::string holding =
+			HoldingReasons(ippFindAttribute(response, "job-printer-state-reasons", IPP_TAG_KEYWORD));
+		ippDelete(response);
 		if (value == IPP_JSTATE_CANCELED || value == IPP_JSTATE_ABORTED) {
-			stopped = true;
 			*how = value == IPP_JSTATE_CANCELED ? "canceled" : "aborted";
+			return true;
+		}
+		if (value == 0 || value == IPP_JSTATE_COMPLETED)
+			return false;
+		if (!holding.empty()) {
+			sQueueNote = "the queue waits: " + holding;
+			fprintf(stderr, "quillon: CUPS queue %s: job %d waits: %s\n", job->queue.c_str(), job->id,
+				holding.c_str());
+			return false;
 		}
 	}
-	ippDelete(response);
-	return stopped;
+	return false;
 }
 
 int
@@ -97,6 +146,7 @@ extern "C" __attribute__((visibility("default"))) FILE*
 quillon_open_cups_queue(const char* queue, const char* title, char* reason, size_t reasonSize,
 	char* hint, size_t hintSize)
 {
+	sQueueNote.clear();
 	std::string server = cupsServer();
 	http_t* http = httpConnect2(server.c_str(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,
 		5000, nullptr);
@@ -151,6 +201,14 @@ quillon_open_cups_queue(const char* queue, const char* title, char* reason, size
 		return nullptr;
 	}
 	return port;
+}
+
+// The newest job's word from its queue, once its stream is closed: empty, or
+// what holds the job up ("the queue waits: media empty").
+extern "C" __attribute__((visibility("default"))) void
+quillon_cups_queue_note(char* note, size_t size)
+{
+	Put(note, size, sQueueNote);
 }
 
 namespace {

@@ -20,6 +20,10 @@ bool is_cups_queue_port(const char* path);
 // and what may mend it.
 FILE* open_cups_queue_port(const char* path, const std::string& title, PortFailure* failure);
 
+// What the queue said of the newest job once its stream was closed: empty,
+// or what holds the job up there ("the queue waits: media empty").
+std::string cups_queue_note();
+
 // The names of the queues of libcups's default scheduler, as the scheduler
 // lists them; none when the module or the scheduler is missing. Gives up
 // after timeoutMs, or soon after cancel becomes true. Any thread may ask.

@@ -119,6 +119,31 @@ else
 	failures=$((failures + 1))
 fi
 
+# A printer that is out of paper: the queue holds the job, and the end of the
+# job says so beside what was printed.
+cat >"$scratch/serverbin/backend/outofpaper" <<'SH'
+#!/bin/sh
+[ $# = 0 ] && { echo 'direct outofpaper "Unknown" "A printer out of paper"'; exit 0; }
+echo "STATE: +media-empty-error" >&2
+sleep 3
+cat >/dev/null
+exit 0
+SH
+chown root:root "$scratch/serverbin/backend/outofpaper"
+chmod 755 "$scratch/serverbin/backend/outofpaper"
+lpadmin -p paperless -E -v outofpaper:/ -m raw 2>/dev/null
+(cd "$scratch" && QUILLON_PARALLEL1=cups://paperless QUILLON_STATUS_EVENTS=1 QUILLON_PLATFORM=headless \
+	"$quillon" >"$scratch/events" 2>"$scratch/stderr" <<<"drop in/notes.txt")
+if grep -q $'^status\tPrinted 1 file, 1 page to cups://paperless - the queue waits: media empty$' "$scratch/events" \
+	&& grep -q "^quillon: CUPS queue paperless: job [0-9]* waits: media empty$" "$scratch/stderr"; then
+	echo "ok   a queue that holds the job says why"
+else
+	echo "FAIL a queue that holds the job"
+	cat "$scratch/events" "$scratch/stderr"
+	failures=$((failures + 1))
+fi
+cancel -a paperless 2>/dev/null || true
+
 # expect_failure NAME PORT REASON: the port alert, and the reason on standard
 # error.
 expect_failure() {
