@@ -10,6 +10,9 @@
 #include <string>
 
 #include <fcntl.h>
+#include <iconv.h>
+#include <mutex>
+#include <strings.h>
 #include <unistd.h>
 
 #include "FilterChoices.h"
@@ -76,10 +79,27 @@ ReadFull(int fd, char* bytes, size_t size)
 	return static_cast<ssize_t>(total);
 }
 
-// A job on standard input is kept in a scratch file when it is printed more
-// than once, so that each copy reads it from its start.
+// Writes all of the bytes, or says why not.
+bool
+WriteAll(int fd, const char* bytes, size_t count)
+{
+	for (size_t written = 0; written < count;) {
+		ssize_t now = write(fd, bytes + written, count - written);
+		if (now < 0 && errno != EINTR)
+			return false;
+		written += now > 0 ? static_cast<size_t>(now) : 0;
+	}
+	return true;
+}
+
+// A job is kept in a scratch file when it is printed more than once, so that
+// each copy reads it from its start, and when its text is in a character set
+// other than UTF-8 (recode is then open from it to UTF-8): the copy is the
+// text in UTF-8, as the conversion to the printer's set reads it. A byte the
+// text's set does not know goes on as it is, and is counted there. -1 when
+// the file cannot be made or read.
 int
-SpoolStandardInput()
+Spool(int from, iconv_t recode)
 {
 	const char* folder = getenv("TMPDIR");
 	std::string path = std::string(folder != nullptr && folder[0] != '\0' ? folder : "/tmp")
@@ -89,28 +109,70 @@ SpoolStandardInput()
 		return -1;
 	unlink(path.c_str());
 	static char piece[1 << 16];
+	static char recoded[4 * sizeof(piece) + 16];
+	size_t kept = 0;  // the start of a character cut by the end of a piece
+	bool ok = true;
 	for (;;) {
-		ssize_t count = ReadSome(STDIN_FILENO, piece, sizeof(piece));
+		ssize_t count = ReadSome(from, piece + kept, sizeof(piece) - kept);
 		if (count < 0) {
-			close(fd);
-			return -1;
+			ok = false;
+			break;
 		}
+		if (recode == reinterpret_cast<iconv_t>(-1)) {
+			if (count == 0 || !(ok = WriteAll(fd, piece, static_cast<size_t>(count))))
+				break;
+			continue;
+		}
+		size_t left = kept + static_cast<size_t>(count);
+		char* in = piece;
+		char* out = recoded;
+		size_t room = sizeof(recoded);
+		while (left > 0) {
+			if (iconv(recode, &in, &left, &out, &room) != static_cast<size_t>(-1))
+				break;
+			if (errno == EINVAL && count > 0)
+				break;  // the rest comes with the next piece
+			if (errno == E2BIG) {
+				if (!(ok = WriteAll(fd, recoded, static_cast<size_t>(out - recoded))))
+					break;
+				out = recoded;
+				room = sizeof(recoded);
+				continue;
+			}
+			// Not in the text's set (or cut short at the end): as it is.
+			*out++ = *in++;
+			room--;
+			left--;
+		}
+		if (!ok || !(ok = WriteAll(fd, recoded, static_cast<size_t>(out - recoded))))
+			break;
+		memmove(piece, in, left);
+		kept = left;
 		if (count == 0)
 			break;
-		for (ssize_t written = 0; written < count;) {
-			ssize_t now = write(fd, piece + written, static_cast<size_t>(count - written));
-			if (now < 0 && errno != EINTR) {
-				close(fd);
-				return -1;
-			}
-			written += now > 0 ? now : 0;
-		}
 	}
-	if (lseek(fd, 0, SEEK_SET) != 0) {
+	if (!ok || lseek(fd, 0, SEEK_SET) != 0) {
 		close(fd);
 		return -1;
 	}
 	return fd;
+}
+
+// The text's own character set as CUPS gives it in CHARSET, when it is not
+// UTF-8 (or its ASCII part): the way from it to UTF-8, or -1 when there is
+// none to take.
+iconv_t
+RecodingFromCharset()
+{
+	const char* charset = getenv("CHARSET");
+	if (charset == nullptr || charset[0] == '\0' || strcasecmp(charset, "utf-8") == 0
+		|| strcasecmp(charset, "utf8") == 0 || strcasecmp(charset, "us-ascii") == 0)
+		return reinterpret_cast<iconv_t>(-1);
+	iconv_t recode = iconv_open("UTF-8", charset);
+	if (recode == reinterpret_cast<iconv_t>(-1))
+		fprintf(stderr, "INFO: The text's character set %s is not known here; it is read as UTF-8.\n",
+			charset);
+	return recode;
 }
 
 struct CopyResult {
@@ -204,12 +266,26 @@ main(int argc, char** argv)
 			fprintf(stderr, "ERROR: Cannot open %s: %s\n", argv[6], strerror(errno));
 			return 1;
 		}
-	} else if (copies > 1) {
-		fd = SpoolStandardInput();
-		if (fd < 0) {
-			fprintf(stderr, "ERROR: Cannot keep the job for its copies: %s\n", strerror(errno));
+	}
+	// Only a text converted to the printer's set is read by its characters;
+	// any other job's bytes go as they are, whatever set they are in.
+	iconv_t recode = reinterpret_cast<iconv_t>(-1);
+	if (!choices.characterSet.empty()) {
+		std::lock_guard<std::mutex> lock(gStoreLock);
+		if (!FilterSendsRawData(FilterCodes))
+			recode = RecodingFromCharset();
+	}
+	if (recode != reinterpret_cast<iconv_t>(-1) || (argc == 6 && copies > 1)) {
+		int spooled = Spool(fd, recode);
+		if (spooled < 0) {
+			fprintf(stderr, "ERROR: Cannot keep the job in a scratch file: %s\n", strerror(errno));
 			return 1;
 		}
+		if (fd != STDIN_FILENO)
+			close(fd);
+		fd = spooled;
+		if (recode != reinterpret_cast<iconv_t>(-1))
+			iconv_close(recode);
 	}
 
 	if (!UsePrinterPort(OpenStandardOutput(), nullptr)) {

@@ -147,5 +147,20 @@ fi
 grep -q 'characters of grüße.txt have no equivalent in CP858 and were printed as ?' \
 	"$scratch/log/error_log" || { echo "FAIL no count of unconverted characters"; failures=$((failures + 1)); }
 
+# CHARSET names the text's own set: a Latin-1 file chosen to print in CP850
+# gives what the same text in UTF-8 gives in Quillon, copies included.
+printf 'Grüße, café, naïve, déjà vu\n' >"$scratch/in/latin.txt"
+models+=("Epson Dot Matrix") menu_items+=("") charsets+=(cp850) files+=("$scratch/in/latin.txt") copies+=(2)
+quillon_bytes $((${#models[@]} - 1)) "$scratch/expected"
+iconv -f utf-8 -t iso-8859-1 "$scratch/in/latin.txt" \
+	| PPD=$ppds/quildm.ppd CHARSET=iso-8859-1 "$filter" 1 user latin.txt 2 CharacterSet=cp850 \
+	>"$scratch/out/latin" 2>/dev/null
+if cmp -s "$scratch/out/latin" "$scratch/expected"; then
+	echo "ok   a Latin-1 text read by CHARSET"
+else
+	echo "FAIL a Latin-1 text read by CHARSET"
+	failures=$((failures + 1))
+fi
+
 echo "$cases jobs, $failures failed"
 [ "$failures" = 0 ]
