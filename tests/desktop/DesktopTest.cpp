@@ -494,6 +494,30 @@ ReadStatus(const std::string& window)
 	return view;
 }
 
+// The widest run of columns without text between the first and the last
+// written column of the status line: the room between its two sides.
+int
+GapBetweenSides(const StatusView& view)
+{
+	const int kColumns = 555 - 13 + 1;
+	std::vector<bool> written(kColumns, false);
+	for (size_t i = 0; i < view.text.size(); i++)
+		written[i % kColumns] = written[i % kColumns] || view.text[i] < 100;
+	int first = -1, last = -1, widest = 0, run = 0;
+	for (int x = 0; x < kColumns; x++) {
+		if (!written[x]) {
+			run++;
+			continue;
+		}
+		if (first >= 0)
+			widest = std::max(widest, run);
+		first = first < 0 ? x : first;
+		last = x;
+		run = 0;
+	}
+	return last > first ? widest : 0;
+}
+
 // A printer that takes its data slowly holds the job, not the window: the
 // close box takes the window away at once, and the program ends once the
 // job is done.
@@ -602,7 +626,9 @@ TEST(DesktopWindow, StatusBarFollowsAJobToASlowPrinter)
 	std::string text;
 	for (int line = 0; text.size() < 1200000; line++)
 		text += "line " + std::to_string(line) + " of a listing for a printer that takes its time\n";
-	directory.Write("listing.txt", text);
+	// A name far longer than the bar is wide: it gives way to the progress.
+	const std::string name = "a-listing-whose-name-is-far-too-long-for-any-status-bar-to-show-whole.txt";
+	directory.Write(name, text);
 	std::string printer = directory / "printer";
 	ASSERT_EQ(mkfifo(printer.c_str(), 0600), 0);
 	int fd = open(printer.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -612,7 +638,7 @@ TEST(DesktopWindow, StatusBarFollowsAJobToASlowPrinter)
 	StatusView idle;
 	EXPECT_TRUE(Eventually([&] { return (idle = ReadStatus(window)).trailing; })) << "no idle status";
 	EXPECT_EQ(idle.filled, 0);
-	ASSERT_TRUE(run.PrintThroughPanel(directory / "listing.txt"));
+	ASSERT_TRUE(run.PrintThroughPanel(directory / name));
 
 	// The printer takes 16 KB every 50 ms while reading, until the job closes
 	// the pipe.
@@ -644,6 +670,7 @@ TEST(DesktopWindow, StatusBarFollowsAJobToASlowPrinter)
 		return waiting.trailing && waiting.filled == paused.filled && waiting.text != paused.text;
 	})) << "no word of the waiting";
 	EXPECT_TRUE(SavePng(waiting, QUILLON_SCREENSHOTS "/status-bar-waiting.png"));
+	EXPECT_GE(GapBetweenSides(waiting), 8) << "the two sides of the bar run into each other";
 
 	reading = true;
 	reader.join();
