@@ -396,6 +396,98 @@ TEST(DesktopWindow, MenuChoiceRedrawsAndPanelPrintsLikeHeadless)
 	EXPECT_EQ(run.QuitByShortcut(window), 0);
 }
 
+// A file manager's drag of files onto the window, over the X drag-and-drop
+// protocol: enter with a file list, a position over the window's middle, the
+// drop, and the list handed over when the window asks for it. True once the
+// window says it has finished with the drop.
+bool
+DragFilesOnto(const std::string& window, const std::vector<std::string>& paths)
+{
+	Display* display = XOpenDisplay(gDisplay.c_str());
+	Window target = std::stoul(window);
+	Window root = DefaultRootWindow(display);
+	Window source = XCreateSimpleWindow(display, root, 0, 0, 1, 1, 0, 0, 0);
+	auto atom = [display](const char* name) { return XInternAtom(display, name, False); };
+	const Atom uriList = atom("text/uri-list");
+	std::string uris;
+	for (const std::string& path : paths)
+		uris += "file://" + path + "\r\n";
+	XSetSelectionOwner(display, atom("XdndSelection"), source, CurrentTime);
+	auto send = [&](const char* type, long second, long third, long fourth, long fifth) {
+		XEvent event = {};
+		event.xclient.type = ClientMessage;
+		event.xclient.window = target;
+		event.xclient.message_type = atom(type);
+		event.xclient.format = 32;
+		long data[5] = { static_cast<long>(source), second, third, fourth, fifth };
+		std::copy(data, data + 5, event.xclient.data.l);
+		XSendEvent(display, target, False, NoEventMask, &event);
+		XFlush(display);
+	};
+	XWindowAttributes attributes;
+	XGetWindowAttributes(display, target, &attributes);
+	int x = 0, y = 0;
+	Window child;
+	XTranslateCoordinates(display, target, root, attributes.width / 2, attributes.height / 2, &x, &y, &child);
+	send("XdndEnter", 5L << 24, static_cast<long>(uriList), 0, 0);
+	send("XdndPosition", 0, (static_cast<long>(x) << 16) | y, CurrentTime, static_cast<long>(atom("XdndActionCopy")));
+	bool dropped = false, finished = false, refused = false;
+	for (auto giveUp = steady_clock::now() + std::chrono::seconds(5);
+		 !finished && !refused && steady_clock::now() < giveUp;) {
+		if (!XPending(display)) {
+			std::this_thread::sleep_for(milliseconds(10));
+			continue;
+		}
+		XEvent event;
+		XNextEvent(display, &event);
+		if (event.type == ClientMessage && event.xclient.message_type == atom("XdndStatus") && !dropped) {
+			refused = (event.xclient.data.l[1] & 1) == 0;
+			if (!refused)
+				send("XdndDrop", 0, CurrentTime, 0, 0);
+			dropped = !refused;
+		} else if (event.type == ClientMessage && event.xclient.message_type == atom("XdndFinished")) {
+			finished = true;
+		} else if (event.type == SelectionRequest) {
+			const XSelectionRequestEvent& request = event.xselectionrequest;
+			XEvent reply = {};
+			reply.xselection = { SelectionNotify, 0, True, display, request.requestor, request.selection,
+				request.target, None, request.time };
+			if (request.target == uriList) {
+				XChangeProperty(display, request.requestor, request.property, uriList, 8, PropModeReplace,
+					reinterpret_cast<const unsigned char*>(uris.data()), static_cast<int>(uris.size()));
+				reply.xselection.property = request.property;
+			}
+			XSendEvent(display, request.requestor, False, NoEventMask, &reply);
+			XFlush(display);
+		}
+	}
+	XDestroyWindow(display, source);
+	XCloseDisplay(display);
+	return finished;
+}
+
+// Files dragged from a file manager print as one job, as dropped files do.
+TEST(DesktopWindow, FilesDraggedOntoTheWindowPrintAsOneJob)
+{
+	ScratchDir reference;
+	reference.Write("a.txt", "the first file\n");
+	reference.Write("b.txt", "the second\tfile\n");
+	RunResult headless = run_quillon(reference, "drop a.txt b.txt\n");
+	ASSERT_EQ(headless.exitCode, 0) << headless.Describe();
+	std::string expected = reference.Read("parallel1.out");
+
+	ScratchDir directory;
+	directory.Write("a.txt", "the first file\n");
+	directory.Write("b.txt", "the second\tfile\n");
+	DesktopRun run(directory);
+	std::string window = run.MainWindow();
+	ASSERT_FALSE(window.empty());
+	EXPECT_TRUE(DragFilesOnto(window, { directory / "a.txt", directory / "b.txt" }));
+	EXPECT_TRUE(Eventually([&] { return directory.Read("parallel1.out") == expected; }))
+		<< printable(directory.Read("parallel1.out")) << "\nexpected\n" << printable(expected);
+	EXPECT_EQ(run.QuitByShortcut(window), 0);
+}
+
 // A panel holds nothing back: the window takes commands while it is up, a
 // second Print brings the open panel forward instead of opening another,
 // and quitting takes the panel away.
