@@ -16,9 +16,6 @@
 #include <unistd.h>
 
 #include <gtk/gtk.h>
-#ifdef GDK_WINDOWING_X11
-#include <gdk/x11/gdkx.h>
-#endif
 #include <X11/Xlib.h>
 
 #include <Alert.h>
@@ -200,31 +197,26 @@ DesktopBackend::_ToolkitStarted()
 	g_set_application_name("Quillon");
 	AddBuildTreeIcons();
 	gtk_window_set_default_icon_name(QUILLON_ID);
-#ifdef GDK_WINDOWING_X11
 	// A modal dialog keeps the toolkit from passing on a close box clicked on
-	// the main window meanwhile; on X11 it is caught as it comes, to be
-	// taken once the alert is answered.
-	GdkDisplay* display = gdk_display_get_default();
-	if (GDK_IS_X11_DISPLAY(display)) {
-		g_signal_connect(display, "xevent", G_CALLBACK(+[](GdkX11Display* x11, const XEvent* event, gpointer data) -> gboolean {
+	// the main window meanwhile: the request is caught as the window's
+	// surface gets it, on X11 and Wayland alike, to be taken once the alert
+	// is answered.
+	g_signal_add_emission_hook(g_signal_lookup("event", GDK_TYPE_SURFACE), 0,
+		+[](GSignalInvocationHint*, guint count, const GValue* values, gpointer data) -> gboolean {
 			DesktopBackend* self = static_cast<DesktopBackend*>(data);
-			if (self->fAlerts.empty() || event->type != ClientMessage)
-				return FALSE;
-			Display* xdisplay = gdk_x11_display_get_xdisplay(GDK_DISPLAY(x11));
-			if (event->xclient.message_type != XInternAtom(xdisplay, "WM_PROTOCOLS", False)
-				|| static_cast<Atom>(event->xclient.data.l[0]) != XInternAtom(xdisplay, "WM_DELETE_WINDOW", False))
-				return FALSE;
+			if (count < 2 || self->fAlerts.empty())
+				return TRUE;
+			GdkEvent* event = static_cast<GdkEvent*>(g_value_peek_pointer(&values[1]));
+			if (event == NULL || gdk_event_get_event_type(event) != GDK_DELETE)
+				return TRUE;
+			GObject* surface = static_cast<GObject*>(g_value_get_object(&values[0]));
 			for (auto& shown : self->fWindows) {
-				GdkSurface* surface = gtk_native_get_surface(GTK_NATIVE(shown.second->Window()));
-				if (surface != NULL && gdk_x11_surface_get_xid(surface) == event->xclient.window) {
+				if (G_OBJECT(gtk_native_get_surface(GTK_NATIVE(shown.second->Window()))) == surface)
 					self->_CloseAsked(shown.first);
-					return TRUE;
-				}
 			}
-			return FALSE;
-		}), this);
-	}
-#endif
+			return TRUE;
+		},
+		this, NULL);
 	GtkCssProvider* style = gtk_css_provider_new();
 	gtk_css_provider_load_from_data(style, kStyle, -1);
 	gtk_style_context_add_provider_for_display(gdk_display_get_default(), GTK_STYLE_PROVIDER(style),

@@ -528,7 +528,6 @@ TEST(DesktopWindow, AlertHoldsTheWindowUntilItsButtonIsPressed)
 	Xdotool("key ctrl+n");
 	alert = run.WaitForWindow("Printer Alert");
 	ASSERT_FALSE(alert.empty());
-	Xdotool("key ctrl+q");
 	RequestClose(window);
 	std::this_thread::sleep_for(milliseconds(500));
 	EXPECT_TRUE(run.StillRunning());
