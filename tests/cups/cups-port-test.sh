@@ -119,6 +119,39 @@ else
 	failures=$((failures + 1))
 fi
 
+# A quit signal while a job goes to the queue cancels the CUPS job as Quit
+# does: the printer gets nothing of it.
+: >"$received"
+canceled_before=$(grep -c "Canceled" "$scratch/log/error_log" || true)
+# Its input stays open (the shell holds the pipe) so that only the signal
+# ends it.
+mkfifo "$scratch/script"
+exec 3<>"$scratch/script"
+echo "drop in/big.txt" >&3
+(cd "$scratch" && QUILLON_PARALLEL1=cups://raw QUILLON_PLATFORM=headless \
+	exec "$quillon" >"$scratch/events" 2>"$scratch/stderr" <"$scratch/script") &
+quillon_pid=$!
+for _ in $(seq 250); do
+	[ -n "$(lpstat -W not-completed -o raw)" ] && break
+	sleep 0.02
+done
+kill -TERM "$quillon_pid"
+wait "$quillon_pid" && status=0 || status=$?
+exec 3>&-
+for _ in $(seq 250); do
+	[ -z "$(lpstat -W not-completed -o)" ] && break
+	sleep 0.02
+done
+sleep 0.2
+if [ "$status" = 143 ] && [ ! -s "$received" ] \
+	&& [ "$(grep -c "Canceled" "$scratch/log/error_log")" -gt "$canceled_before" ]; then
+	echo "ok   a quit signal cancels the CUPS job"
+else
+	echo "FAIL a quit signal and the CUPS job: status $status, $(stat -c %s "$received") bytes printed"
+	cat "$scratch/events" "$scratch/stderr"
+	failures=$((failures + 1))
+fi
+
 # A printer that is out of paper: the queue holds the job, and the end of the
 # job says so beside what was printed.
 cat >"$scratch/serverbin/backend/outofpaper" <<'SH'
