@@ -57,6 +57,10 @@ const PaperSize& Paper(int code)
 	return kPapers[1];
 }
 
+int64_t Units(double inches)
+{
+	return static_cast<int64_t>(std::llround(inches * static_cast<double>(kInch)));
+}
 
 const uint8_t ESC = 0x1B;
 
@@ -279,7 +283,7 @@ char32_t PrinterPaper::_Character(uint8_t byte) const
 int64_t PrinterPaper::_Pitch() const
 {
 	if (fLanguage == kPcl)
-		return paper_units(1.0 / fPclPitch);
+		return Units(1.0 / fPclPitch);
 	if (fCondensed) {
 		// Condensed takes 10 cpi to 17.14 and 12 to 20; 15 cpi has none.
 		if (fCpi == 10)
@@ -312,7 +316,7 @@ int64_t PrinterPaper::_LeftEdge() const
 		const PaperSize& paper = Paper(fPaper);
 		double sheet = fLandscape ? paper.length : paper.width;
 		double line = fLandscape ? paper.landscapeLine : paper.portraitLine;
-		return paper_units((sheet - line) / 2);
+		return Units((sheet - line) / 2);
 	}
 	// The carriage's eight inches, centred on a sheet eight and a half wide.
 	return kInch / 4;
@@ -322,7 +326,7 @@ int64_t PrinterPaper::_RightEdge() const
 {
 	if (fLanguage == kPcl) {
 		const PaperSize& paper = Paper(fPaper);
-		return paper_units(fLandscape ? paper.landscapeLine : paper.portraitLine);
+		return Units(fLandscape ? paper.landscapeLine : paper.portraitLine);
 	}
 	return 8 * kInch;
 }
@@ -338,7 +342,7 @@ int64_t PrinterPaper::_SheetLength() const
 {
 	if (fLanguage == kPcl) {
 		const PaperSize& paper = Paper(fPaper);
-		return paper_units(fLandscape ? paper.width : paper.length);
+		return Units(fLandscape ? paper.width : paper.length);
 	}
 	return fFormLength;
 }
@@ -352,12 +356,12 @@ void PrinterPaper::_Eject()
 		const PaperSize& paper = Paper(fPaper);
 		fSheet.paper = paper.name;
 		fSheet.landscape = fLandscape;
-		fSheet.width = paper_units(fLandscape ? paper.length : paper.width);
-		fSheet.height = paper_units(fLandscape ? paper.width : paper.length);
+		fSheet.width = Units(fLandscape ? paper.length : paper.width);
+		fSheet.height = Units(fLandscape ? paper.width : paper.length);
 	} else {
 		fSheet.paper = fFormLength == 11 * kInch ? "Letter" : "Form";
 		fSheet.landscape = false;
-		fSheet.width = paper_units(8.5);
+		fSheet.width = Units(8.5);
 		fSheet.height = fFormLength;
 	}
 	if (fSink)
@@ -594,6 +598,232 @@ void PrinterPaper::_Escape()
 	}
 }
 
+// Whether an on/off parameter says on: 1 or '1'.
+static bool On(uint8_t n)
+{
+	return (n & 1) != 0;
+}
+
+static bool OnOffParameter(uint8_t n)
+{
+	return n == 0 || n == 1 || n == '0' || n == '1';
+}
+
+// The two-byte escapes ESC/P and the Proprinter read alike: condensed,
+// emphasized and double strike on and off, the upper control codes, the
+// end of super- and subscript (the line keeps its place), 1/8 and 1/6 inch
+// line spacing. False for any other.
+bool PrinterPaper::_SharedEscape(uint8_t command)
+{
+	switch (command) {
+		case 0x0F:
+			fCondensed = true;
+			return true;
+		case 'G':
+		case 'E':
+			fBold = true;
+			return true;
+		case 'H':
+		case 'F':
+			fBold = false;
+			return true;
+		case '6':
+			fUpperControls = false;
+			return true;
+		case '7':
+			fUpperControls = true;
+			return true;
+		case 'T':
+			return true;
+		case '0':
+			fLineSpacing = kInch / 8;
+			return true;
+		case '2':
+			fLineSpacing = kInch / 6;
+			return true;
+		default:
+			return false;
+	}
+}
+
+void PrinterPaper::_EscP()
+{
+	const uint8_t command = static_cast<uint8_t>(fPending[1]);
+	auto parameter = [this](size_t i) { return static_cast<uint8_t>(fPending[i]); };
+	size_t length = 2;
+	switch (command) {
+		case '@':
+			_Reset();
+			break;
+		case 'P':
+			fCpi = 10;
+			break;
+		case 'M':
+			fCpi = 12;
+			break;
+		case 'g':
+			fCpi = 15;
+			break;
+		case '4':
+			fItalic = true;
+			break;
+		case '5':
+			fItalic = false;
+			break;
+		case 'x':
+		case 'p':
+		case 'U':
+		case '-':
+		case 'S':
+		case '3':
+		case 't':
+		case 'C':
+			length = 3;
+			if (!_Need(3))
+				return;
+			switch (command) {
+				case 'x':
+					// Draft or letter quality; a value past 1 is not one.
+					if (OnOffParameter(parameter(2)))
+						fQuality = On(parameter(2)) ? kNearLetterQuality : kDraftQuality;
+					else
+						fWithoutEffect++;
+					break;
+				case 'p':
+					fProportional = On(parameter(2));
+					break;
+				case 'U':
+					fWithoutEffect++; // the print direction
+					break;
+				case '-':
+					fUnderline = On(parameter(2));
+					break;
+				case 'S':
+					break; // super- or subscript: the characters keep their place
+				case '3':
+					fLineSpacing = parameter(2) * 10;
+					break;
+				case 't': {
+					int slot = parameter(2) & 3;
+					fEscPSlot = slot;
+					if (!_TableFromEscP(fEscPTables[slot][0], fEscPTables[slot][1]))
+						_SelectTable("CP437");
+					break;
+				}
+				case 'C':
+					if (parameter(2) != 0) {
+						fFormLength = fLineSpacing * parameter(2);
+					} else {
+						length = 4;
+						if (!_Need(4))
+							return;
+						if (parameter(3) != 0)
+							fFormLength = kInch * parameter(3);
+					}
+					break;
+			}
+			break;
+		case '(':
+			if (!_Need(5))
+				return;
+			length = 5 + (parameter(3) | parameter(4) << 8);
+			if (!_Need(length))
+				return;
+			if (fPending[2] == 't' && length == 8 && parameter(5) < 4) {
+				// A table into a slot; the selected slot's table is read again.
+				if (!_TableFromEscP(parameter(6), parameter(7))) {
+					_Unknown(length);
+					return;
+				}
+				fEscPTables[parameter(5)][0] = parameter(6);
+				fEscPTables[parameter(5)][1] = parameter(7);
+				_TableFromEscP(fEscPTables[fEscPSlot][0], fEscPTables[fEscPSlot][1]);
+				break;
+			}
+			_Unknown(length);
+			return;
+		default:
+			if (_SharedEscape(command))
+				break;
+			_Unknown(2);
+			return;
+	}
+	fPending.erase(0, length);
+}
+
+void PrinterPaper::_Proprinter()
+{
+	const uint8_t command = static_cast<uint8_t>(fPending[1]);
+	auto parameter = [this](size_t i) { return static_cast<uint8_t>(fPending[i]); };
+	size_t length = 2;
+	switch (command) {
+		case ':':
+			fCpi = 12;
+			fCondensed = false;
+			break;
+		case 'I':
+		case 'k':
+		case 'P':
+		case 'U':
+		case '-':
+		case 'S':
+		case '3':
+			length = 3;
+			if (!_Need(3))
+				return;
+			switch (command) {
+				case 'I':
+					// Print quality: draft, or letter quality from 2 on.
+					fQuality = (parameter(2) & 3) >= 2 ? kLetterQuality : kDraftQuality;
+					break;
+				case 'k':
+					fWithoutEffect++; // a typeface, which the preview does not tell apart
+					break;
+				case 'P':
+					fProportional = On(parameter(2));
+					break;
+				case 'U':
+					fWithoutEffect++;
+					break;
+				case '-':
+					fUnderline = On(parameter(2));
+					break;
+				case 'S':
+					break;
+				case '3':
+					fLineSpacing = parameter(2) * 10;
+					break;
+			}
+			break;
+		case '[':
+			if (!_Need(5))
+				return;
+			length = 5 + (parameter(3) | parameter(4) << 8);
+			if (!_Need(length))
+				return;
+			if (fPending[2] == 'K') {
+				// The initial conditions: the printer's defaults again.
+				_Reset();
+				break;
+			}
+			if (fPending[2] == 'T' && length == 9) {
+				if (!_TableFromCodePage(parameter(7) << 8 | parameter(8))) {
+					_Unknown(length);
+					return;
+				}
+				break;
+			}
+			_Unknown(length);
+			return;
+		default:
+			if (_SharedEscape(command))
+				break;
+			_Unknown(2);
+			return;
+	}
+	fPending.erase(0, length);
+}
+
 void PrinterPaper::_SelectPaper(int code)
 {
 	for (const PaperSize& paper : kPapers) {
@@ -605,4 +835,150 @@ void PrinterPaper::_SelectPaper(int code)
 		}
 	}
 	fWithoutEffect++;
+}
+
+void PrinterPaper::_Pcl()
+{
+	const uint8_t command = static_cast<uint8_t>(fPending[1]);
+	if (command == 'E') {
+		if (fSheetTouched || !fSheet.runs.empty())
+			_Eject();
+		_Reset();
+		fPending.erase(0, 2);
+		return;
+	}
+	if (command == 'z') {
+		fWithoutEffect++; // the self test prints its own page, not the job's
+		fPending.erase(0, 2);
+		return;
+	}
+	if (command < 0x21 || command > 0x2F) {
+		_Unknown(2);
+		return;
+	}
+	if (!_Need(3))
+		return;
+	const uint8_t group = static_cast<uint8_t>(fPending[2]);
+	if ((command == '(' || command == ')') && (std::isdigit(group) != 0)) {
+		// A symbol set: digits and a letter.
+		size_t end = 2;
+		while (end < fPending.size() && std::isdigit(static_cast<uint8_t>(fPending[end])) != 0)
+			end++;
+		if (end == fPending.size())
+			return;
+		uint8_t letter = static_cast<uint8_t>(fPending[end]);
+		std::string set = fPending.substr(2, end - 1);
+		if (letter < 0x40 || letter > 0x5E || command == ')' || !_TableFromSymbolSet(set)) {
+			_Unknown(end + 1);
+			return;
+		}
+		fPending.erase(0, end + 1);
+		return;
+	}
+	if (group < 0x60 || group > 0x7E) {
+		_Unknown(3);
+		return;
+	}
+	// Values and parameters, joined while the parameter is lower case.
+	struct Part
+	{
+		double value;
+		uint8_t parameter;
+	};
+	std::vector<Part> parts;
+	size_t i = 3;
+	for (;;) {
+		size_t start = i;
+		while (i < fPending.size() &&
+		       (std::isdigit(static_cast<uint8_t>(fPending[i])) != 0 || fPending[i] == '.' ||
+		        fPending[i] == '-' || fPending[i] == '+'))
+			i++;
+		if (i == fPending.size())
+			return;
+		uint8_t parameter = static_cast<uint8_t>(fPending[i]);
+		if (parameter < 0x40 || parameter > 0x7E) {
+			_Unknown(i + 1);
+			return;
+		}
+		double value = i > start ? atof(fPending.substr(start, i - start).c_str()) : 0;
+		parts.push_back({value, static_cast<uint8_t>(std::toupper(parameter))});
+		i++;
+		if (parameter <= 0x5E)
+			break;
+	}
+	const size_t length = i;
+	bool known = true;
+	for (const Part& part : parts) {
+		const int value = static_cast<int>(part.value);
+		switch (command << 16 | group << 8 | part.parameter) {
+			case '(' << 16 | 's' << 8 | 'H':
+				if (part.value > 0)
+					fPclPitch = part.value;
+				break;
+			case '(' << 16 | 's' << 8 | 'V': // a height: the fixed pitch stays
+			case '(' << 16 | 's' << 8 | 'T': // a typeface
+			case '(' << 16 | 's' << 8 | 'U': // a place above or below the line
+			case '&' << 16 | 'k' << 8 | 'W': // the print direction
+			case '&' << 16 | 'l' << 8 | 'L': // the perforation skip
+				fWithoutEffect++;
+				break;
+			case '(' << 16 | 's' << 8 | 'Q':
+				fQuality = value <= 1 ? kDraftQuality : kLetterQuality;
+				break;
+			case '(' << 16 | 's' << 8 | 'P':
+				fProportional = value == 1;
+				break;
+			case '(' << 16 | 's' << 8 | 'B':
+				fBold = value > 0;
+				break;
+			case '(' << 16 | 's' << 8 | 'S':
+				fItalic = (value & 1) != 0;
+				break;
+			case '&' << 16 | 'l' << 8 | 'O':
+				if (fSheetTouched || !fSheet.runs.empty())
+					_Eject();
+				fLandscape = (value & 1) != 0;
+				break;
+			case '&' << 16 | 'l' << 8 | 'A':
+				_SelectPaper(value);
+				break;
+			case '&' << 16 | 'l' << 8 | 'H':
+				// 0 ejects the page; the others feed a sheet from a source,
+				// ejecting the one in the printer first.
+				if (fSheetTouched || !fSheet.runs.empty())
+					_Eject();
+				break;
+			case '&' << 16 | 'l' << 8 | 'D':
+				if (value > 0 && 48 % value == 0)
+					fLineSpacing = kInch / value;
+				break;
+			case '&' << 16 | 'l' << 8 | 'C':
+				if (part.value > 0)
+					fLineSpacing = Units(part.value / 48);
+				break;
+			case '&' << 16 | 'k' << 8 | 'G':
+				fLineTermination = value & 3;
+				break;
+			case '&' << 16 | 'k' << 8 | 'H':
+				if (part.value > 0)
+					fPclPitch = 120 / part.value;
+				break;
+			case '&' << 16 | 's' << 8 | 'C':
+				fWrap = value == 0;
+				break;
+			case '&' << 16 | 'd' << 8 | 'D':
+				fUnderline = true;
+				break;
+			case '&' << 16 | 'd' << 8 | '@':
+				fUnderline = false;
+				break;
+			default:
+				known = false;
+		}
+	}
+	if (!known) {
+		_Unknown(length);
+		return;
+	}
+	fPending.erase(0, length);
 }

@@ -6,20 +6,12 @@
 // spacing of these printers divides evenly.
 #pragma once
 
-#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
 const int64_t kUnitsPerInch = 2160;
-
-// A length in inches in those units, to the nearest.
-inline int64_t
-paper_units(double inches)
-{
-	return static_cast<int64_t>(std::llround(inches * static_cast<double>(kUnitsPerInch)));
-}
 
 // How a printer model reads its stream.
 enum paper_language { kPlainText, kEscP, kPcl, kProprinter };
