@@ -120,14 +120,15 @@ else
 fi
 
 # A quit signal while a job goes to the queue cancels the CUPS job as Quit
-# does: the printer gets nothing of it.
+# does: the printer gets nothing of it. The job reads a pipe the test holds
+# open, so it is still under way when the signal comes; the script's input
+# is held open too, so that only the signal ends the program.
 : >"$received"
 canceled_before=$(grep -c "Canceled" "$scratch/log/error_log" || true)
-# Its input stays open (the shell holds the pipe) so that only the signal
-# ends it.
-mkfifo "$scratch/script"
-exec 3<>"$scratch/script"
-echo "drop in/big.txt" >&3
+mkfifo "$scratch/script" "$scratch/in/growing.txt"
+exec 3<>"$scratch/script" 4<>"$scratch/in/growing.txt"
+echo "drop in/growing.txt" >&3
+seq 1000 >&4
 (cd "$scratch" && QUILLON_PARALLEL1=cups://raw QUILLON_PLATFORM=headless \
 	exec "$quillon" >"$scratch/events" 2>"$scratch/stderr" <"$scratch/script") &
 quillon_pid=$!
@@ -136,6 +137,7 @@ for _ in $(seq 250); do
 	sleep 0.02
 done
 kill -TERM "$quillon_pid"
+exec 4>&-
 wait "$quillon_pid" && status=0 || status=$?
 exec 3>&-
 for _ in $(seq 250); do
