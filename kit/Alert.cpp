@@ -3,13 +3,13 @@
 #include "PlatformBackend.h"
 
 BAlert::BAlert(const char* title, const char* text, const char* button0, const char* button1,
-	const char* button2, button_width width, alert_type type)
+	const char* button2, button_width, alert_type type)
 	:
 	fTitle(title != NULL ? title : ""),
 	fText(text != NULL ? text : ""),
-	fWidth(width),
 	fType(type)
 {
+	// The buttons' width is the screen's to choose: the backend sizes them.
 	// Buttons come in order; the first one not given ends the list.
 	for (const char* label : {button0, button1, button2}) {
 		if (label == NULL)

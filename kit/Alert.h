@@ -27,6 +27,5 @@ private:
 	std::string fTitle;
 	std::string fText;
 	std::vector<std::string> fButtons;
-	button_width fWidth;
 	alert_type fType;
 };
