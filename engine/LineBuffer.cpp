@@ -295,15 +295,10 @@ AbandonPort(bool quitting)
 	{
 		std::lock_guard<std::mutex> lock(sPortLock);
 		FILE* port = Port().exchange(nullptr);
-		if (port == nullptr && sClosing != nullptr && !sClosedByQuit && !sCancelled) {
-			// The job is closing it: its close gives up waiting and ends.
-			(quitting ? sClosedByQuit : sCancelled) = true;
-			sPagesWhenAbandoned = gJobProgress.pages.load(std::memory_order_relaxed);
-			if (sAbandon != nullptr)
-				sAbandon(sClosing);
-			return true;
-		}
-		if (port == nullptr)
+		// A port the job is closing is given up once: its close stops
+		// waiting and ends, and closes it itself.
+		FILE* closing = port == nullptr && !sClosedByQuit && !sCancelled ? sClosing : nullptr;
+		if (port == nullptr && closing == nullptr)
 			return false;
 		(quitting ? sClosedByQuit : sCancelled) = true;
 		sPagesWhenAbandoned = gJobProgress.pages.load(std::memory_order_relaxed);
@@ -311,7 +306,9 @@ AbandonPort(bool quitting)
 		// reading; it gives up now and leaves the close to us or to itself,
 		// as below.
 		if (sAbandon != nullptr)
-			sAbandon(port);
+			sAbandon(port != nullptr ? port : closing);
+		if (closing != nullptr)
+			return true;
 		sCloseAfterUse.store(port);
 		inUse = sPortInUse.load();
 	}
